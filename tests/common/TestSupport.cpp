@@ -1,0 +1,178 @@
+#include "tests/common/TestSupport.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+namespace vxtest {
+
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        if (done()) return true;
+        if (GetTickCount() - start >= timeoutMs) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+void PumpFor(DWORD ms) {
+    PumpUntil([] { return false; }, ms);
+}
+
+namespace {
+
+uint32_t Crc32(const uint8_t* data, size_t size, uint32_t crc = 0) {
+    crc = ~crc;
+    for (size_t i = 0; i < size; ++i) {
+        crc ^= data[i];
+        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+    }
+    return ~crc;
+}
+
+void PutBigEndian(std::string& out, uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<char>(v >> shift));
+}
+
+void PutChunk(std::string& png, const char* type, const std::string& data) {
+    PutBigEndian(png, static_cast<uint32_t>(data.size()));
+    std::string body = std::string(type, 4) + data;
+    png += body;
+    PutBigEndian(png, Crc32(reinterpret_cast<const uint8_t*>(body.data()), body.size()));
+}
+
+// A PNG with stored (uncompressed) deflate blocks: larger than needed, but
+// needs no library and any viewer reads it.
+std::string EncodePng(const std::vector<uint8_t>& rgb, int width, int height) {
+    std::string raw;
+    for (int y = 0; y < height; ++y) {
+        raw.push_back(0);  // filter: none
+        raw.append(reinterpret_cast<const char*>(&rgb[static_cast<size_t>(y) * width * 3]),
+                   static_cast<size_t>(width) * 3);
+    }
+    std::string zlib = "\x78\x01";
+    for (size_t pos = 0; pos < raw.size() || pos == 0;) {
+        size_t n = raw.size() - pos < 65535 ? raw.size() - pos : 65535;
+        bool last = pos + n == raw.size();
+        zlib.push_back(last ? 1 : 0);
+        zlib.push_back(static_cast<char>(n & 0xFF));
+        zlib.push_back(static_cast<char>(n >> 8));
+        zlib.push_back(static_cast<char>(~n & 0xFF));
+        zlib.push_back(static_cast<char>((~n >> 8) & 0xFF));
+        zlib.append(raw, pos, n);
+        pos += n;
+        if (last) break;
+    }
+    uint32_t a = 1, b = 0;
+    for (unsigned char c : raw) {
+        a = (a + c) % 65521;
+        b = (b + a) % 65521;
+    }
+    PutBigEndian(zlib, (b << 16) | a);
+
+    std::string png = "\x89PNG\r\n\x1a\n";
+    std::string header;
+    PutBigEndian(header, static_cast<uint32_t>(width));
+    PutBigEndian(header, static_cast<uint32_t>(height));
+    header += std::string("\x08\x02\x00\x00\x00", 5);  // 8-bit RGB
+    PutChunk(png, "IHDR", header);
+    PutChunk(png, "IDAT", zlib);
+    PutChunk(png, "IEND", "");
+    return png;
+}
+
+}  // namespace
+
+std::string SaveScreenshot(HWND window, const std::string& name) {
+    RECT r;
+    if (!GetWindowRect(window, &r)) return "";
+    int width = r.right - r.left, height = r.bottom - r.top;
+    if (width <= 0 || height <= 0) return "";
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, dib);
+    BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+    GdiFlush();
+    std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
+    const uint8_t* src = static_cast<const uint8_t*>(bits);
+    for (size_t i = 0; i < static_cast<size_t>(width) * height; ++i) {
+        rgb[i * 3] = src[i * 4 + 2];
+        rgb[i * 3 + 1] = src[i * 4 + 1];
+        rgb[i * 3 + 2] = src[i * 4];
+    }
+    SelectObject(memory, old);
+    DeleteObject(dib);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+
+    CreateDirectoryA("W:\\screenshots", nullptr);
+    std::string path = "W:\\screenshots\\" + name + ".png";
+    std::string png = EncodePng(rgb, width, height);
+    return WriteFile(path, png).empty() ? path : "";
+}
+
+std::string WriteFile(const std::string& path, const std::string& content) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE) return "cannot create " + path;
+    DWORD written = 0;
+    BOOL ok = ::WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    CloseHandle(h);
+    return ok && written == content.size() ? "" : "cannot write " + path;
+}
+
+std::string ReadFile(const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return "";
+    std::string content;
+    char buffer[65536];
+    DWORD got = 0;
+    while (::ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got > 0) content.append(buffer, got);
+    CloseHandle(h);
+    return content;
+}
+
+bool FileExists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void EmptyFolder(const std::string& folder) {
+    std::string base = folder;
+    if (!base.empty() && base.back() != '\\') base += '\\';
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((base + "*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        std::string path = base + name;
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            EmptyFolder(path);
+            RemoveDirectoryA(path.c_str());
+        } else {
+            DeleteFileA(path.c_str());
+        }
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+}
+
+bool InManyDrivesSandbox() {
+    const char* profile = getenv("VX_PREFIX_PROFILE");
+    return profile && strcmp(profile, "many") == 0;
+}
+
+}  // namespace vxtest

@@ -1,0 +1,42 @@
+// Shared helpers for the tests that run under Wine in the sandbox.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vxtest {
+
+// Message boxes are answered by the test: each expected box is listed in
+// order with its answer. A box that was not expected fails the test and is
+// answered Cancel; an expected box that never came fails it at its end.
+struct ShownMessage {
+    std::string text;
+    UINT type;
+};
+void ExpectMessage(const std::string& text, int answer = IDOK);
+std::vector<ShownMessage> ShownMessages();  // every box of the current test
+
+// Runs the message loop of this thread until `done` holds or `timeoutMs`
+// passes; returns whether `done` held.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000);
+void PumpFor(DWORD ms);
+
+// Saves a PNG of the window as it is on the screen into the build tree's
+// screenshots folder and returns its Windows path ("" on failure).
+std::string SaveScreenshot(HWND window, const std::string& name);
+
+// A drive's root ("E:\\") and the helpers to lay out fixtures on it.
+std::string WriteFile(const std::string& path, const std::string& content);
+std::string ReadFile(const std::string& path);
+bool FileExists(const std::string& path);
+// Deletes everything below `folder` (not the folder itself), whatever the
+// attributes. Used to reset a sandbox drive between tests.
+void EmptyFolder(const std::string& folder);
+
+// The sandbox's profile: "many" when started in the prefix where every free
+// letter is a removable drive.
+bool InManyDrivesSandbox();
+
+}  // namespace vxtest
