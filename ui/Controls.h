@@ -1,0 +1,69 @@
+// Thin wrappers over the common controls the pages use. Each call is one
+// message to the control, so workers may call them too: the message is
+// handled on the control's own thread.
+#pragma once
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+
+#include "ui/Guards.h"
+#include "ui/Window.h"
+
+namespace ui {
+
+class ListView : public Window {
+public:
+    void SetExtendedStyle(DWORD style);
+    int InsertColumn(int column, const std::string& title, int width);
+    // Inserts a row with `text` in column 0 at `row`; returns its index or -1.
+    int InsertItem(int row, const std::string& text);
+    bool SetItemText(int row, int column, const std::string& text);
+    std::string GetItemText(int row, int column) const;
+    bool DeleteAllItems();
+    int GetItemCount() const;
+    // The first selected row, or -1.
+    int GetFirstSelected() const;
+    bool Select(int row);
+};
+
+class Animation : public Window {
+public:
+    // Opens an AVI resource of this module.
+    bool Open(UINT resourceId);
+    bool Play(UINT from = 0, UINT to = static_cast<UINT>(-1), UINT repeat = static_cast<UINT>(-1));
+    bool Stop();
+    bool Close();
+};
+
+class Edit : public Window {
+public:
+    void SetText(const std::string& text);
+    std::string GetText() const;
+};
+
+class Static : public Window {
+public:
+    void SetText(const std::string& text);
+    std::string GetText() const;
+    void SetFont(HFONT font, bool redraw = true);
+};
+
+// A menu loaded from the resources and destroyed with the object.
+class Menu {
+public:
+    bool Load(UINT resourceId);
+    HMENU Handle() const { return m_menu; }
+    // The pop-up at `position`, owned by this menu.
+    HMENU SubMenu(int position) const;
+    static bool SetDefaultItem(HMENU menu, UINT item, bool byPosition);
+    // Shows `menu` at x, y; the chosen command arrives later as WM_COMMAND.
+    static BOOL TrackPopup(HMENU menu, UINT flags, int x, int y, HWND owner);
+
+private:
+    ScopedMenu m_menu;
+};
+
+std::string GetWindowTextString(HWND window);
+
+}  // namespace ui

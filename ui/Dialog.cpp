@@ -1,0 +1,302 @@
+#include "ui/Dialog.h"
+
+#include <process.h>
+
+#include "ui/App.h"
+
+#include <cstdlib>
+
+namespace ui {
+
+namespace {
+
+// Asks a dialog's own thread to end it (posted by PostEndDialog).
+const UINT kEndDialogMessage = WM_APP + 0x3F00;
+
+// Attaches the dialog object before its first message (WM_NCCREATE, WM_CREATE),
+// which a dialog procedure never sees.
+thread_local Dialog* t_creating = nullptr;
+thread_local HHOOK t_createHook = nullptr;
+
+LRESULT CALLBACK CreationHook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND && t_creating) {
+        Dialog* dialog = t_creating;
+        t_creating = nullptr;
+        dialog->Attach(reinterpret_cast<HWND>(wParam));
+    }
+    return CallNextHookEx(t_createHook, code, wParam, lParam);
+}
+
+struct WorkerStart {
+    unsigned (*proc)(Dialog*);
+    Dialog* dialog;
+};
+
+unsigned __stdcall WorkerEntry(void* arg) {
+    WorkerStart start = *static_cast<WorkerStart*>(arg);
+    delete static_cast<WorkerStart*>(arg);
+    return start.proc(start.dialog);
+}
+
+}  // namespace
+
+Dialog::Dialog(UINT templateId) : m_templateId(templateId) {}
+
+Dialog::~Dialog() {
+    // A page must outlive its workers, whichever way it goes.
+    if (!m_workers.empty()) {
+        OnStopWorkers();
+        WaitForWorkers();
+    }
+    if (Hwnd()) {
+        HWND hwnd = Hwnd();
+        Detach();
+        ::DestroyWindow(hwnd);
+    }
+}
+
+INT_PTR CALLBACK Dialog::DialogProc(HWND, UINT msg, WPARAM, LPARAM) {
+    // Everything is handled in front of the dialog manager, in WindowProc.
+    return msg == WM_INITDIALOG ? TRUE : FALSE;
+}
+
+bool Dialog::CreateFromTemplate(HWND parent) {
+    if (Hwnd()) return false;
+    t_creating = this;
+    t_createHook = SetWindowsHookExA(WH_CBT, CreationHook, nullptr, GetCurrentThreadId());
+    HWND hwnd = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_templateId), parent,
+                                   DialogProc, 0);
+    UnhookWindowsHookEx(t_createHook);
+    t_createHook = nullptr;
+    t_creating = nullptr;
+    return hwnd != nullptr && Hwnd() == hwnd;
+}
+
+bool Dialog::Create(HWND parent) {
+    return CreateFromTemplate(parent);
+}
+
+INT_PTR Dialog::DoModal(HWND owner) {
+    m_modalResult = -1;
+    if (!CreateFromTemplate(owner)) return -1;
+    bool ownerWasEnabled = owner && IsWindowEnabled(owner);
+    if (ownerWasEnabled) EnableWindow(owner, FALSE);
+    m_inModalLoop = true;
+    RunModalLoop();
+    if (ownerWasEnabled) {
+        EnableWindow(owner, TRUE);
+        SetActiveWindow(owner);
+    }
+    if (Hwnd()) DestroyWindow();
+    return m_modalResult;
+}
+
+void Dialog::RunModalLoop() {
+    MSG msg;
+    while (m_inModalLoop) {
+        BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+        if (got == 0) {  // WM_QUIT: leave it for the outer loop
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        if (got == -1) break;
+        if (FilterMessage(&msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+void Dialog::EndDialog(INT_PTR result) {
+    if (m_inModalLoop) {
+        m_modalResult = result;
+        m_inModalLoop = false;
+        PostMessageA(Hwnd(), WM_NULL, 0, 0);  // wakes the loop
+    }
+    if (Hwnd()) ShowWindow(Hwnd(), SW_HIDE);
+}
+
+void Dialog::PostEndDialog(INT_PTR result) {
+    PostMessageA(Hwnd(), kEndDialogMessage, static_cast<WPARAM>(result), 0);
+}
+
+BOOL Dialog::DestroyWindow() {
+    HWND hwnd = Hwnd();
+    return hwnd ? ::DestroyWindow(hwnd) : FALSE;
+}
+
+BOOL Dialog::WinHelp(DWORD_PTR, UINT) {
+    return FALSE;
+}
+
+bool Dialog::UpdateData(bool save) {
+    DataExchange dx(*this, save);
+    DoDataExchange(dx);
+    return !dx.Failed();
+}
+
+BOOL Dialog::OnInitDialog() {
+    UpdateData(false);
+    return TRUE;
+}
+
+void Dialog::OnOK() {
+    if (UpdateData(true)) EndDialog(IDOK);
+}
+
+void Dialog::OnCancel() {
+    EndDialog(IDCANCEL);
+}
+
+void Dialog::OnTimer(UINT_PTR) {
+    Default();
+}
+
+void Dialog::OnPaint() {
+    Default();
+}
+
+void Dialog::DoDataExchange(DataExchange&) {}
+
+void Dialog::OnCommandId(UINT id, std::function<void()> handler) {
+    m_commands[id] = std::move(handler);
+}
+
+bool Dialog::OnCommand(UINT id, UINT code, HWND) {
+    // Clicks, menu items (0) and accelerators (1) only.
+    if (code != BN_CLICKED && code != 1) return false;
+    auto bound = m_commands.find(id);
+    if (bound != m_commands.end()) {
+        bound->second();
+        return true;
+    }
+    if (id == IDOK) {
+        OnOK();
+        return true;
+    }
+    if (id == IDCANCEL) {
+        OnCancel();
+        return true;
+    }
+    return false;
+}
+
+LRESULT Dialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    if (ReflectToChild(msg, wParam, lParam, &result)) return result;
+    switch (msg) {
+    case WM_INITDIALOG:
+        return OnInitDialog();
+    case WM_COMMAND:
+        if (OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam))) return 0;
+        break;
+    case WM_TIMER:
+        OnTimer(wParam);
+        return 0;
+    case WM_PAINT:
+        OnPaint();
+        return 0;
+    case WM_HELP:
+        // F1 is the application's help command, whichever window has the focus.
+        if (App::Current()) {
+            App::Current()->OnHelp();
+            return TRUE;
+        }
+        return WinHelp(0, HELP_CONTEXT);
+    case WM_DESTROY:
+        if (!m_workers.empty()) {
+            OnStopWorkers();
+            WaitForWorkers();
+        }
+        break;
+    case kEndDialogMessage:
+        EndDialog(static_cast<INT_PTR>(wParam));
+        return 0;
+    }
+    return Default();
+}
+
+bool Dialog::StartWorker(unsigned (*proc)(Dialog*)) {
+    RunningWorkers();  // closes the handles of finished workers
+    WorkerStart* start = new WorkerStart{proc, this};
+    uintptr_t thread = _beginthreadex(nullptr, 0, WorkerEntry, start, 0, nullptr);
+    if (!thread) {
+        delete start;
+        return false;
+    }
+    m_workers.push_back(reinterpret_cast<HANDLE>(thread));
+    return true;
+}
+
+size_t Dialog::RunningWorkers() {
+    for (size_t i = 0; i < m_workers.size();) {
+        if (WaitForSingleObject(m_workers[i], 0) == WAIT_OBJECT_0) {
+            CloseHandle(m_workers[i]);
+            m_workers.erase(m_workers.begin() + static_cast<long>(i));
+        } else {
+            ++i;
+        }
+    }
+    return m_workers.size();
+}
+
+void Dialog::WaitForWorkers() {
+    while (RunningWorkers() > 0) {
+        DWORD count = static_cast<DWORD>(m_workers.size() < MAXIMUM_WAIT_OBJECTS ? m_workers.size()
+                                                                                  : MAXIMUM_WAIT_OBJECTS);
+        // Sent messages from the workers are delivered while we wait here.
+        MsgWaitForMultipleObjects(count, m_workers.data(), FALSE, 50, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(msg.wParam));
+                break;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+}
+
+void DataExchange::Text(int controlId, std::string& value) {
+    HWND control = m_dialog.Item(controlId);
+    if (!control) return;
+    if (m_save) {
+        int length = GetWindowTextLengthA(control);
+        std::string text(static_cast<size_t>(length) + 1, '\0');
+        GetWindowTextA(control, &text[0], length + 1);
+        text.resize(static_cast<size_t>(length));
+        value = text;
+    } else {
+        SetWindowTextA(control, value.c_str());
+    }
+}
+
+void DataExchange::UnsignedInt(int controlId, unsigned& value) {
+    HWND control = m_dialog.Item(controlId);
+    if (!control) return;
+    if (!m_save) {
+        char text[16];
+        wsprintfA(text, "%u", value);
+        SetWindowTextA(control, text);
+        return;
+    }
+    char text[32] = {};
+    GetWindowTextA(control, text, sizeof text);
+    const char* p = text;
+    while (*p == ' ') ++p;
+    char* end = nullptr;
+    unsigned long long parsed = (*p >= '0' && *p <= '9') ? strtoull(p, &end, 10) : 0;
+    while (end && *end == ' ') ++end;
+    if (!end || *end != '\0' || parsed > 0xFFFFFFFFull) {
+        m_failed = true;
+        SetFocus(control);
+        return;
+    }
+    value = static_cast<unsigned>(parsed);
+}
+
+void DataExchange::Control(int controlId, Window& control) {
+    if (!control.Hwnd()) control.Attach(m_dialog.Item(controlId));
+}
+
+}  // namespace ui

@@ -1,0 +1,106 @@
+// Dialogs made from templates: modal (DoModal, ended with a result) or
+// modeless (a child page or a pop-up), with the usual hooks.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "ui/Window.h"
+
+namespace ui {
+
+class Dialog;
+
+// Moves values between controls and members, both ways.
+class DataExchange {
+public:
+    DataExchange(Dialog& dialog, bool save) : m_dialog(dialog), m_save(save) {}
+    bool Saving() const { return m_save; }
+    bool Failed() const { return m_failed; }
+
+    void Text(int controlId, std::string& value);
+    // An unsigned decimal entry; a bad entry fails the exchange, keeps the
+    // member and puts the focus on the entry.
+    void UnsignedInt(int controlId, unsigned& value);
+    // Attaches the control of the template to a control object (once).
+    void Control(int controlId, Window& control);
+
+private:
+    Dialog& m_dialog;
+    bool m_save;
+    bool m_failed = false;
+};
+
+class Dialog : public Window {
+public:
+    explicit Dialog(UINT templateId);
+    ~Dialog() override;
+
+    UINT TemplateId() const { return m_templateId; }
+
+    // Runs the dialog modally; returns the value given to EndDialog, or -1
+    // when the template cannot be created.
+    INT_PTR DoModal(HWND owner = nullptr);
+    // Creates the dialog modeless: a child page when the template has the
+    // child style, else a pop-up owned by `parent`.
+    bool Create(HWND parent);
+    // Ends a modal dialog with `result`; hides a modeless one.
+    void EndDialog(INT_PTR result);
+    // Thread-safe: asks the dialog's own thread to run EndDialog.
+    void PostEndDialog(INT_PTR result);
+    bool IsModal() const { return m_inModalLoop; }
+
+    virtual BOOL DestroyWindow();
+    virtual BOOL WinHelp(DWORD_PTR data, UINT command);
+
+    HWND Item(int id) const { return GetDlgItem(Hwnd(), id); }
+    // Moves data between controls and members; false when an entry is bad.
+    bool UpdateData(bool save = true);
+
+    // Starts `proc(this)` on a worker thread. The dialog is not destroyed while
+    // any of its workers runs: on destruction it calls OnStopWorkers, then waits
+    // for them while it keeps pumping messages, because workers send messages
+    // to its controls.
+    bool StartWorker(unsigned (*proc)(Dialog* self));
+    // Template-friendly form for a page's own thread function.
+    template <typename Page>
+    bool StartWorker(unsigned (*proc)(Page* page)) {
+        return StartWorker(reinterpret_cast<unsigned (*)(Dialog*)>(proc));
+    }
+    size_t RunningWorkers();
+    void WaitForWorkers();
+
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+protected:
+    // Hooks. The defaults do what a plain dialog does.
+    virtual BOOL OnInitDialog();  // runs the data exchange into the controls
+    virtual void OnOK();          // UpdateData, then EndDialog(IDOK)
+    virtual void OnCancel();      // EndDialog(IDCANCEL)
+    virtual void OnTimer(UINT_PTR timerId);
+    virtual void OnPaint();
+    virtual void DoDataExchange(DataExchange& dx);
+    // Workers poll flags of the page; clear them here so that they end.
+    virtual void OnStopWorkers() {}
+    // WM_COMMAND: true when handled. The default runs OnOK, OnCancel and the
+    // handlers bound with OnCommandId.
+    virtual bool OnCommand(UINT id, UINT code, HWND control);
+    // Binds a handler to a button click, static click, menu item or accelerator.
+    void OnCommandId(UINT id, std::function<void()> handler);
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
+    bool CreateFromTemplate(HWND parent);
+    void RunModalLoop();
+
+    UINT m_templateId;
+    bool m_inModalLoop = false;
+    INT_PTR m_modalResult = -1;
+    std::map<UINT, std::function<void()>> m_commands;
+    std::vector<HANDLE> m_workers;
+};
+
+}  // namespace ui

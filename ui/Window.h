@@ -1,0 +1,68 @@
+// The base of every window object: a Win32 window subclassed with
+// SetWindowSubclass, tied to its C++ object by the subclass reference data.
+#pragma once
+#include <windows.h>
+
+namespace ui {
+
+class Window {
+public:
+    Window() = default;
+    virtual ~Window();
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    HWND Hwnd() const { return m_hwnd; }
+    operator HWND() const { return m_hwnd; }
+
+    // Takes the window over; false when it already belongs to another object.
+    bool Attach(HWND hwnd);
+    // Gives the window back to its own window procedure.
+    void Detach();
+    // The object attached to `hwnd`, or null.
+    static Window* FromHandle(HWND hwnd);
+
+    // Every message of the window passes through here first.
+    virtual LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
+
+    // Called by the message loop before a message for this window or one of its
+    // children is dispatched; true when the message was consumed.
+    virtual bool PreTranslateMessage(MSG* msg);
+
+    // A notification that the parent reflected back to this control (WM_COMMAND,
+    // WM_NOTIFY, WM_DRAWITEM, WM_CTLCOLOR*). True, with *result, when the control
+    // handled it completely; false lets the parent handle it as well.
+    virtual bool OnReflect(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result);
+
+    // Sends a parent's notification to the control it came from; true when that
+    // control handled it. The source window is lParam for WM_COMMAND and
+    // WM_CTLCOLOR*, NMHDR::hwndFrom for WM_NOTIFY and DRAWITEMSTRUCT::hwndItem
+    // for WM_DRAWITEM.
+    static bool ReflectToChild(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result);
+
+    // Runs the message filters of the window and its ancestors, then the dialog
+    // keyboard handling; true when the message must not be dispatched.
+    static bool FilterMessage(MSG* msg);
+
+protected:
+    // Default processing of the message being handled.
+    LRESULT Default();
+    // Called once the window has been taken over.
+    virtual void OnAttached() {}
+    // Called after the last message (WM_NCDESTROY); the handle is gone.
+    virtual void OnFinalDestroy() {}
+
+private:
+    static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+
+    struct CurrentMessage {
+        UINT msg;
+        WPARAM wParam;
+        LPARAM lParam;
+    };
+
+    HWND m_hwnd = nullptr;
+    CurrentMessage m_current = {};
+};
+
+}  // namespace ui
