@@ -1,0 +1,197 @@
+#include "app/MainDialog.h"
+
+#include "ui/App.h"
+#include "ui/Guards.h"
+#include "ui/MessageBox.h"
+#include "ui/Strings.h"
+
+HWND g_hMainWnd = nullptr;
+MainDialog* g_pMainDialog = nullptr;
+
+namespace {
+
+const COLORREF kWhite = RGB(255, 255, 255);
+
+struct PageEntry {
+    int button;
+    int hoverImage;
+    int normalImage;
+    UINT tooltip;
+};
+
+// Indexed by page number - 1.
+const PageEntry kPages[8] = {
+    {IDC_BTN_INFO, IDB_PAGE_INFO_HOVER, IDB_PAGE_INFO, IDS_TIP_INFO},
+    {IDC_BTN_SHIELD, IDB_PAGE_SHIELD_HOVER, IDB_PAGE_SHIELD, IDS_TIP_SHIELD},
+    {IDC_BTN_SCAN, IDB_PAGE_SCAN_HOVER, IDB_PAGE_SCAN, IDS_TIP_SCAN},
+    {IDC_BTN_TOOLS, IDB_PAGE_TOOLS_HOVER, IDB_PAGE_TOOLS, IDS_TIP_TOOLS},
+    {IDC_BTN_MEMORY, IDB_PAGE_MEMORY_HOVER, IDB_PAGE_MEMORY, IDS_TIP_MEMORY},
+    {IDC_BTN_STARTUP, IDB_PAGE_STARTUP_HOVER, IDB_PAGE_STARTUP, IDS_TIP_STARTUP},
+    {IDC_BTN_REPAIR, IDB_PAGE_REPAIR_HOVER, IDB_PAGE_REPAIR, IDS_TIP_REPAIR},
+    {IDC_BTN_QUARANTINE, IDB_PAGE_QUARANTINE_HOVER, IDB_PAGE_QUARANTINE, IDS_TIP_QUARANTINE},
+};
+
+// The order in which the buttons are set up.
+const int kButtonSetupOrder[8] = {PAGE_INFO,   PAGE_SHIELD,  PAGE_SCAN,   PAGE_TOOLS,
+                                  PAGE_MEMORY, PAGE_STARTUP, PAGE_REPAIR, PAGE_QUARANTINE};
+
+}  // namespace
+
+MainDialog::MainDialog() : Dialog(IDD_MAIN), m_bPageShown() {
+    m_hIcon = static_cast<HICON>(
+        LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
+    for (int page = PAGE_INFO; page <= PAGE_QUARANTINE; ++page)
+        OnCommandId(kPages[page - 1].button, [this, page] { ShowPage(page); });
+    OnCommandId(ID_TRAY_EXIT, [this] { OnTrayExit(); });
+    OnCommandId(ID_TRAY_SHOW, [this] { OnTrayShow(); });
+}
+
+MainDialog::~MainDialog() {
+    if (m_hIcon) DestroyIcon(m_hIcon);
+}
+
+ui::Dialog* MainDialog::Page(int page) {
+    ui::Dialog* pages[8] = {&m_pageInfo,   &m_pageShield,  &m_pageScan,   &m_pageTools,
+                            &m_pageMemory, &m_pageStartup, &m_pageRepair, &m_pageQuarantine};
+    return page >= 1 && page <= 8 ? pages[page - 1] : nullptr;
+}
+
+ImageButton* MainDialog::PageButton(int page) {
+    ImageButton* buttons[8] = {&m_btnInfo,   &m_btnShield,  &m_btnScan,   &m_btnTools,
+                               &m_btnMemory, &m_btnStartup, &m_btnRepair, &m_btnQuarantine};
+    return page >= 1 && page <= 8 ? buttons[page - 1] : nullptr;
+}
+
+int MainDialog::OnCreate(CREATESTRUCTA*) {
+    if (Default() == -1) return -1;
+    // A second instance finds this window by the property.
+    SetPropA(Hwnd(), ui::App::Current() ? ui::App::Current()->Name().c_str() : "Vantorix",
+             reinterpret_cast<HANDLE>(1));
+    return 0;
+}
+
+void MainDialog::ConfigurePageButton(int page) {
+    const PageEntry& entry = kPages[page - 1];
+    ImageButton& button = *PageButton(page);
+    button.SubclassDlgItem(entry.button, Hwnd());
+    button.LoadBitmapPair(entry.hoverImage, kWhite, entry.normalImage, kWhite);
+    button.SetImagePlacement(1);
+    std::string tip = ui::LoadString(entry.tooltip);
+    button.SetTipText(tip.c_str(), true);
+    button.EnableHoverFrame(false);
+    button.SetPointerCursor(IDCUR_HAND);
+}
+
+BOOL MainDialog::OnInitDialog() {
+    Dialog::OnInitDialog();
+    g_hMainWnd = Hwnd();
+    g_pMainDialog = this;
+    SendMessageA(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessageA(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    MoveWindow(Hwnd(), 50, 50, 755, 550, TRUE);
+    CenterOnScreen();
+
+    for (int page : kButtonSetupOrder) ConfigurePageButton(page);
+
+    // Each page lives as long as the window; a template that cannot be
+    // created leaves its page without a window.
+    ui::Dialog* creationOrder[8] = {&m_pageInfo,   &m_pageMemory, &m_pageQuarantine, &m_pageScan,
+                                    &m_pageShield, &m_pageRepair, &m_pageTools,      &m_pageStartup};
+    for (ui::Dialog* page : creationOrder) page->Create(Hwnd());
+
+    ShowPage(PAGE_INFO);
+    ui::Dialog::StartWorker(&MainDialog::UninstallWatchThread);
+
+    // Settle in the notification area once the message loop runs.
+    PostMessageA(Hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    return TRUE;
+}
+
+void MainDialog::CenterOnScreen() {
+    RECT window, work;
+    GetWindowRect(Hwnd(), &window);
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    int width = window.right - window.left, height = window.bottom - window.top;
+    SetWindowPos(Hwnd(), nullptr, work.left + (work.right - work.left - width) / 2,
+                 work.top + (work.bottom - work.top - height) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void MainDialog::ShowPage(int page) {
+    for (int shown = PAGE_INFO; shown <= PAGE_QUARANTINE; ++shown) {
+        if (!m_bPageShown[shown - 1]) continue;
+        ShowWindow(Page(shown)->Hwnd(), SW_HIDE);
+        m_bPageShown[shown - 1] = false;
+        const PageEntry& entry = kPages[shown - 1];
+        PageButton(shown)->LoadBitmapPair(entry.hoverImage, kWhite, entry.normalImage, kWhite);
+    }
+    if (page < PAGE_INFO || page > PAGE_QUARANTINE) return;
+    HWND pageWindow = Page(page)->Hwnd();
+    ShowWindow(pageWindow, SW_SHOW);
+    SetWindowPos(pageWindow, HWND_TOP, 0, 90, 750, 450, SWP_SHOWWINDOW);
+    m_bPageShown[page - 1] = true;
+    // The current page's button keeps the hover look.
+    PageButton(page)->LoadBitmapPair(kPages[page - 1].hoverImage, kWhite, 0, kWhite);
+}
+
+BOOL MainDialog::DestroyWindow() {
+    RemovePropA(Hwnd(), ui::App::Current() ? ui::App::Current()->Name().c_str() : "Vantorix");
+    return Dialog::DestroyWindow();
+}
+
+void MainDialog::OnCancel() {
+    if (ui::ShowMessage(IDS_CONFIRM_QUIT, MB_OKCANCEL) == IDOK) Dialog::OnCancel();
+}
+
+void MainDialog::OnTrayExit() {
+    Dialog::OnCancel();
+}
+
+void MainDialog::OnTrayShow() {
+    ShowWindow(Hwnd(), SW_RESTORE);
+    SetForegroundWindow(Hwnd());
+}
+
+void MainDialog::OnPaint() {
+    if (!IsIconic(Hwnd())) {
+        Default();
+        return;
+    }
+    ui::ScopedPaint paint(Hwnd());
+    SendMessageA(Hwnd(), WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(static_cast<HDC>(paint)), 0);
+    RECT client;
+    GetClientRect(Hwnd(), &client);
+    int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+    int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+    DrawIcon(paint, x, y, m_hIcon);
+}
+
+LRESULT MainDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_CREATE:
+        return OnCreate(reinterpret_cast<CREATESTRUCTA*>(lParam));
+    case WM_QUERYDRAGICON:
+        return reinterpret_cast<LRESULT>(m_hIcon);
+    case WM_SYSCOMMAND:
+        // The caption's close button, Alt+F4 and the system menu only hide the window.
+        if (wParam == SC_CLOSE) {
+            ShowWindow(Hwnd(), SW_HIDE);
+            return 0;
+        }
+        break;
+    }
+    return Dialog::WindowProc(msg, wParam, lParam);
+}
+
+unsigned MainDialog::UninstallWatchThread(MainDialog* dlg) {
+    std::string title = ui::LoadString(IDS_UNINSTALL_TITLE);
+    std::string notice = ui::LoadString(IDS_UNINSTALL_QUIT);
+    while (!FindWindowA(nullptr, title.c_str())) {
+        if (!dlg->m_watchUninstaller) return 0;
+        Sleep(200);
+    }
+    ui::ShowMessage(notice, MB_OK);
+    // Ends the dialog on its own thread, without the quit question.
+    dlg->PostEndDialog(IDCANCEL);
+    return 0;
+}

@@ -1,0 +1,90 @@
+// The program's one main window: eight page buttons across the top and one
+// visible page below them. It never closes through its caption button (that
+// hides it into the notification area).
+#pragma once
+#include <windows.h>
+
+#include <atomic>
+
+#include "app/InfoPage.h"
+#include "controls/ImageButton.h"
+#include "quarantine/QuarantinePage.h"
+#include "quarantine/ScanPage.h"
+#include "res/resource.h"
+#include "tools/MemoryPage.h"
+#include "tools/RepairPage.h"
+#include "tools/StartupPage.h"
+#include "ui/Dialog.h"
+#include "usb/ShieldPage.h"
+#include "usb/ToolsPage.h"
+
+enum PageNumber {
+    PAGE_INFO = 1,
+    PAGE_SHIELD = 2,
+    PAGE_SCAN = 3,
+    PAGE_TOOLS = 4,
+    PAGE_MEMORY = 5,
+    PAGE_STARTUP = 6,
+    PAGE_REPAIR = 7,
+    PAGE_QUARANTINE = 8,
+};
+
+class MainDialog : public ui::Dialog {
+public:
+    MainDialog();
+    ~MainDialog() override;
+
+    // Shows page 1-8 and hides the others; any other number hides them all.
+    void ShowPage(int page);
+
+    BOOL DestroyWindow() override;
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+    // For the pages and the tests.
+    ui::Dialog* Page(int page);
+    ImageButton* PageButton(int page);
+    bool IsPageShown(int page) const { return page >= 1 && page <= 8 && m_bPageShown[page - 1]; }
+
+    // Ends the program without the quit question (tray Exit, uninstaller).
+    void OnTrayExit();
+    void OnTrayShow();
+
+    ShieldPage& Shield() { return m_pageShield; }
+
+protected:
+    BOOL OnInitDialog() override;
+    void OnCancel() override;
+    void OnPaint() override;
+    void OnStopWorkers() override { m_watchUninstaller = false; }
+
+private:
+    int OnCreate(CREATESTRUCTA* create);
+    void ConfigurePageButton(int page);
+    void CenterOnScreen();
+    static unsigned UninstallWatchThread(MainDialog* dlg);
+
+    HICON m_hIcon;
+    ImageButton m_btnInfo;
+    ImageButton m_btnShield;
+    ImageButton m_btnScan;
+    ImageButton m_btnTools;
+    ImageButton m_btnMemory;
+    ImageButton m_btnStartup;
+    ImageButton m_btnRepair;
+    ImageButton m_btnQuarantine;
+    InfoPage m_pageInfo;
+    MemoryPage m_pageMemory;
+    QuarantinePage m_pageQuarantine;
+    ScanPage m_pageScan;
+    ShieldPage m_pageShield;
+    RepairPage m_pageRepair;
+    ToolsPage m_pageTools;
+    StartupPage m_pageStartup;
+    bool m_bPageShown[8];
+    // Cleared when the window goes, so that the watch never outlives it.
+    std::atomic<bool> m_watchUninstaller{true};
+};
+
+// Set at the start of OnInitDialog, valid until the process ends.
+extern HWND g_hMainWnd;
+extern MainDialog* g_pMainDialog;

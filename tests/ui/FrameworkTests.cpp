@@ -1,0 +1,238 @@
+#include <gtest/gtest.h>
+#include <gtest/gtest-spi.h>
+#include <windows.h>
+
+#include <atomic>
+
+#include "res/resource.h"
+#include "tests/common/TestSupport.h"
+#include "ui/Controls.h"
+#include "ui/Dialog.h"
+#include "ui/MessageBox.h"
+
+namespace {
+
+// The status pop-up's template: a captioned pop-up with a static and a button.
+const UINT kTemplate = IDD_STATUS_POPUP;
+const int kButton = IDC_POPUP_STATE;
+const int kText = IDC_POPUP_TEXT;
+
+class ClickToEnd : public ui::Dialog {
+public:
+    ClickToEnd() : Dialog(kTemplate) {
+        OnCommandId(kButton, [this] { EndDialog(42); });
+    }
+    BOOL OnInitDialog() override {
+        Dialog::OnInitDialog();
+        PostMessageA(Item(kButton), BM_CLICK, 0, 0);
+        return TRUE;
+    }
+};
+
+TEST(Dialog, ModalEndsWithTheResultGivenToEndDialog) {
+    ClickToEnd dialog;
+    EXPECT_EQ(42, dialog.DoModal());
+    EXPECT_EQ(nullptr, dialog.Hwnd()) << "the modal dialog is destroyed when it ends";
+}
+
+class EscapeDialog : public ui::Dialog {
+public:
+    EscapeDialog() : Dialog(kTemplate) {}
+    BOOL OnInitDialog() override {
+        Dialog::OnInitDialog();
+        SetFocus(Item(kButton));
+        PostMessageA(Item(kButton), WM_KEYDOWN, VK_ESCAPE, 0);
+        return FALSE;
+    }
+    void OnCancel() override {
+        ++cancels;
+        Dialog::OnCancel();
+    }
+    int cancels = 0;
+};
+
+TEST(Dialog, EscapeReachesOnCancelThroughTheDialogKeys) {
+    EscapeDialog dialog;
+    EXPECT_EQ(IDCANCEL, dialog.DoModal());
+    EXPECT_EQ(1, dialog.cancels);
+}
+
+class CreateSeen : public ui::Dialog {
+public:
+    CreateSeen() : Dialog(kTemplate) {}
+    LRESULT WindowProc(UINT msg, WPARAM w, LPARAM l) override {
+        if (msg == WM_CREATE) sawCreate = true;
+        return Dialog::WindowProc(msg, w, l);
+    }
+    bool sawCreate = false;
+};
+
+TEST(Dialog, ObjectSeesWmCreate) {
+    CreateSeen dialog;
+    ASSERT_TRUE(dialog.Create(nullptr));
+    EXPECT_TRUE(dialog.sawCreate);
+    EXPECT_EQ(&dialog, ui::Window::FromHandle(dialog.Hwnd()));
+    dialog.DestroyWindow();
+    EXPECT_EQ(nullptr, dialog.Hwnd());
+}
+
+// A button taken over by an object, which draws it and watches its clicks.
+class OwnerDrawButton : public ui::Window {
+public:
+    bool OnReflect(UINT msg, WPARAM w, LPARAM, LRESULT* result) override {
+        if (msg == WM_DRAWITEM) {
+            ++draws;
+            *result = TRUE;
+            return true;
+        }
+        if (msg == WM_COMMAND && HIWORD(w) == BN_CLICKED) ++clicks;
+        return false;  // the parent gets the command too
+    }
+    int draws = 0;
+    int clicks = 0;
+};
+
+class ButtonHost : public ui::Dialog {
+public:
+    ButtonHost() : Dialog(kTemplate) {
+        OnCommandId(kButton, [this] { ++parentClicks; });
+    }
+    BOOL OnInitDialog() override {
+        button.Attach(Item(kButton));
+        SetWindowLongA(button.Hwnd(), GWL_STYLE,
+                       (GetWindowLongA(button.Hwnd(), GWL_STYLE) & ~0x1F) | BS_OWNERDRAW);
+        return Dialog::OnInitDialog();
+    }
+    OwnerDrawButton button;
+    int parentClicks = 0;
+};
+
+TEST(Reflection, ControlGetsItsOwnerDrawAndClickAndParentStillGetsTheCommand) {
+    ButtonHost host;
+    ASSERT_TRUE(host.Create(nullptr));
+    ShowWindow(host.Hwnd(), SW_SHOW);
+    RedrawWindow(host.button.Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    EXPECT_GT(host.button.draws, 0);
+    SendMessageA(host.button.Hwnd(), BM_CLICK, 0, 0);
+    vxtest::PumpFor(50);
+    EXPECT_EQ(1, host.button.clicks);
+    EXPECT_EQ(1, host.parentClicks);
+    host.DestroyWindow();
+}
+
+TEST(ListView, RowsRoundTrip) {
+    HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 400, 300, nullptr, nullptr, nullptr, nullptr);
+    HWND list = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | LVS_REPORT | LVS_SHOWSELALWAYS, 0, 0, 400,
+                                300, parent, nullptr, nullptr, nullptr);
+    ui::ListView view;
+    ASSERT_TRUE(view.Attach(list));
+    view.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+    EXPECT_EQ(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT,
+              SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & (LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT));
+    EXPECT_EQ(0, view.InsertColumn(0, "Threat", 300));
+    EXPECT_EQ(1, view.InsertColumn(1, "State", 100));
+
+    const std::string longPath = "E:\\" + std::string(700, 'x') + ".exe";
+    EXPECT_EQ(0, view.InsertItem(0, "E:\\AUTORUN.INF"));
+    EXPECT_EQ(1, view.InsertItem(1, longPath));
+    EXPECT_EQ(0, view.InsertItem(0, "E:\\first.exe")) << "inserting at 0 puts the row first";
+    EXPECT_TRUE(view.SetItemText(2, 1, "Risky"));
+    EXPECT_EQ(3, view.GetItemCount());
+    EXPECT_EQ("E:\\first.exe", view.GetItemText(0, 0));
+    EXPECT_EQ("E:\\AUTORUN.INF", view.GetItemText(1, 0));
+    EXPECT_EQ(longPath, view.GetItemText(2, 0));
+    EXPECT_EQ("Risky", view.GetItemText(2, 1));
+    EXPECT_EQ("", view.GetItemText(0, 1));
+
+    EXPECT_EQ(-1, view.GetFirstSelected());
+    view.Select(1);
+    EXPECT_EQ(1, view.GetFirstSelected());
+
+    EXPECT_TRUE(view.DeleteAllItems());
+    EXPECT_EQ(0, view.GetItemCount());
+    EXPECT_EQ(-1, view.GetFirstSelected());
+    DestroyWindow(parent);
+}
+
+// A page whose worker keeps writing into the page's static until stopped.
+class CountingPage : public ui::Dialog {
+public:
+    CountingPage() : Dialog(kTemplate) {}
+    static unsigned Count(CountingPage* page) {
+        for (int n = 1; page->m_keepCounting; ++n) {
+            char text[16];
+            wsprintfA(text, "%d", n);
+            SetWindowTextA(page->Item(kText), text);  // a message handled on the UI thread
+            page->lastWritten = n;
+            Sleep(1);
+        }
+        page->finished = true;
+        return 0;
+    }
+    void OnStopWorkers() override { m_keepCounting = false; }
+    std::atomic<bool> m_keepCounting{true};
+    std::atomic<int> lastWritten{0};
+    std::atomic<bool> finished{false};
+};
+
+TEST(Worker, UpdatesReachThePageAndClosingWhileItRunsWaitsForIt) {
+    CountingPage page;
+    ASSERT_TRUE(page.Create(nullptr));
+    ASSERT_TRUE(page.StartWorker(&CountingPage::Count));
+    EXPECT_TRUE(vxtest::PumpUntil([&] {
+        return atoi(ui::GetWindowTextString(page.Item(kText)).c_str()) >= 5;
+    })) << "the worker's texts reach the page";
+    EXPECT_EQ(1u, page.RunningWorkers());
+
+    page.DestroyWindow();  // while the worker is still sending
+    EXPECT_TRUE(page.finished) << "the page waited for its worker";
+    EXPECT_EQ(0u, page.RunningWorkers());
+    EXPECT_EQ(nullptr, page.Hwnd());
+}
+
+TEST(Worker, DestroyingThePageObjectWithARunningWorkerNeitherHangsNorCrashes) {
+    auto* page = new CountingPage;
+    ASSERT_TRUE(page->Create(nullptr));
+    ASSERT_TRUE(page->StartWorker(&CountingPage::Count));
+    vxtest::PumpUntil([&] { return page->lastWritten >= 2; });
+    page->m_keepCounting = false;
+    delete page;  // must wait, not free the page under the worker
+    SUCCEED();
+}
+
+class EntryPage : public ui::Dialog {
+public:
+    EntryPage() : Dialog(kTemplate) {}
+    void DoDataExchange(ui::DataExchange& dx) override { dx.UnsignedInt(kText, value); }
+    unsigned value = 7;
+};
+
+TEST(DataExchange, UnsignedEntry) {
+    struct Case {
+        const char* text;
+        bool accepted;
+        unsigned value;
+    };
+    const Case cases[] = {
+        {"42", true, 42},      {" 100000 ", true, 100000}, {"4294967295", true, 4294967295u},
+        {"4294967296", false, 7}, {"-1", false, 7},        {"12abc", false, 7},
+        {"", false, 7},
+    };
+    for (const Case& c : cases) {
+        EntryPage page;
+        ASSERT_TRUE(page.Create(nullptr));
+        EXPECT_EQ("7", ui::GetWindowTextString(page.Item(kText))) << "members go into the controls first";
+        SetWindowTextA(page.Item(kText), c.text);
+        EXPECT_EQ(c.accepted, page.UpdateData(true)) << c.text;
+        EXPECT_EQ(c.value, page.value) << c.text;
+        page.DestroyWindow();
+    }
+}
+
+TEST(MessageBoxes, ExpectedBoxIsAnsweredAndUnexpectedOneFailsTheTest) {
+    vxtest::ExpectMessage("Do you want to quit?", IDCANCEL);
+    EXPECT_EQ(IDCANCEL, ui::ShowMessage("Do you want to quit?", MB_OKCANCEL));
+    EXPECT_NONFATAL_FAILURE(ui::ShowMessage("surprise"), "unexpected message box: \"surprise\"");
+}
+
+}  // namespace
