@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "tests/common/TestSupport.h"
+#include "usb/RiskyFiles.h"
+
+#include <string>
+
+namespace {
+
+struct MatchCase {
+    const char* text;
+    const char* pattern;
+    int n;
+    bool expected;
+};
+
+TEST(MatchNoCase, ComparesLengthExactWithTheSpaceBitRule) {
+    const MatchCase cases[] = {
+        // Letters of either case.
+        {"explorer.exe", "EXPLORER.EXE", 12, true},
+        {"Unknown", "uNKNOWN", 7, true},
+        {"a", "b", 1, false},
+        {"a", "B", 1, false},
+        // Both texts must be exactly n long.
+        {"abc", "abc", 2, false},
+        {"ab", "abc", 2, false},
+        {"abc", "ab", 2, false},
+        {"ab", "ab", 3, false},
+        // A terminator never passes for a space, though they differ by 0x20.
+        {"a ", "a", 2, false},
+        {"a", "a ", 2, false},
+        // The 0x20 rule holds for every character, not only letters.
+        {"@", "`", 1, true},
+        {"`", "@", 1, true},
+        {"[", "{", 1, true},
+        {"0", "\x10", 1, true},
+        {".", "\x0E", 1, true},
+        {"\xC9", "\xE9", 1, true},
+        {"@", "a", 1, false},
+        // Empty texts.
+        {"", "", 0, true},
+        {"a", "", 0, false},
+        {"", "a", 0, false},
+        {"", "", -1, false},
+    };
+    for (const MatchCase& c : cases)
+        EXPECT_EQ(c.expected, MatchNoCase(c.text, c.pattern, c.n))
+            << "\"" << c.text << "\" \"" << c.pattern << "\" " << c.n;
+}
+
+// Every path lies on a removable sandbox drive; the fixture removes what it made.
+class RiskyFileTypeTest : public testing::Test {
+protected:
+    static constexpr const char* ROOT_INF = "F:\\AUTORUN.INF";
+    static constexpr const char* FOLDER = "F:\\RiskyRules";
+
+    void SetUp() override {
+        ASSERT_FALSE(vxtest::FileExists(ROOT_INF)) << "left behind by another test";
+        ASSERT_TRUE(CreateDirectoryA(FOLDER, nullptr)) << GetLastError();
+    }
+    void TearDown() override {
+        SetFileAttributesA(ROOT_INF, FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(ROOT_INF);
+        vxtest::EmptyFolder(FOLDER);
+        RemoveDirectoryA(FOLDER);
+    }
+
+    static void MakeFile(const std::string& path, DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
+        ASSERT_EQ("", vxtest::WriteFile(path, "x"));
+        ASSERT_TRUE(SetFileAttributesA(path.c_str(), attributes));
+    }
+    static void MakeFolder(const std::string& path) { ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr)); }
+};
+
+TEST_F(RiskyFileTypeTest, ClassifiesExistingFilesByTheirLastExtension) {
+    const std::string in = std::string(FOLDER) + "\\";
+    MakeFile(ROOT_INF);
+    MakeFolder(in + "AUTORUN.INF");
+    MakeFolder(in + "v1.exe");
+    MakeFolder(in + "hidden.scr");
+    SetFileAttributesA((in + "hidden.scr").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    for (const char* name : {"Setup.EXE", "page.HtMl", "page.htm", "archive.tar.exe", "readme", "notes.txt", "a.js",
+                             "a.jse", "a.jsx", "a.ws", "a.wsc", "a.aspx", "a.hta", "v1.exe\\readme"})
+        MakeFile(in + name);
+    MakeFile(in + "hidden.vbs", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY);
+    if (HasFatalFailure()) return;
+
+    const struct {
+        std::string path;
+        int expected;
+    } cases[] = {
+        {ROOT_INF, RISKY_INF},
+        {in + "Setup.EXE", RISKY_EXE},
+        {in + "page.HtMl", RISKY_HTML},
+        {in + "page.htm", RISKY_HTM},
+        {in + "AUTORUN.INF", RISKY_NONE},  // a folder
+        {in + "hidden.scr", RISKY_NONE},   // a hidden system folder
+        {in + "missing.exe", RISKY_NONE},
+        {"Q:\\setup.exe", RISKY_NONE},  // no such drive
+        {in + "archive.tar.exe", RISKY_EXE},
+        {in + "readme", RISKY_NONE},
+        {in + "notes.txt", RISKY_NONE},
+        {in + "a.js", RISKY_JS},
+        {in + "a.jse", RISKY_JSE},
+        {in + "a.jsx", RISKY_NONE},
+        {in + "a.ws", RISKY_WS},
+        {in + "a.wsc", RISKY_WSC},
+        {in + "a.aspx", RISKY_ASPX},
+        {in + "a.hta", RISKY_HTA},
+        {in + "v1.exe\\readme", RISKY_NONE},  // the only dot is in a folder name
+        {in + "hidden.vbs", RISKY_VBS},  // attributes other than the folder bit do not matter
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.expected, GetRiskyFileType(c.path.c_str())) << c.path;
+}
+
+}  // namespace
