@@ -1,0 +1,119 @@
+#include "tests/usb/UsbTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include "usb/DriveInventory.h"
+
+#include <cstring>
+
+namespace usbtest {
+
+std::string ListUsbDrives() {
+    const char GUARD = '\xCD';
+    struct {
+        char before[8];
+        char letters[DRIVE_LIST_CAPACITY];
+        char after[8];
+    } buffer;
+    memset(&buffer, GUARD, sizeof buffer);
+    memset(buffer.letters, 0, sizeof buffer.letters);
+
+    int count = GetUsbDriveLetters(buffer.letters);
+
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(GUARD, buffer.before[i]) << "written before the list at " << i;
+        EXPECT_EQ(GUARD, buffer.after[i]) << "written past the list at " << i;
+    }
+    EXPECT_GE(count, 0);
+    EXPECT_LE(count, DRIVE_LIST_CAPACITY);
+    if (count < 0 || count > DRIVE_LIST_CAPACITY) return "";
+    for (int i = count; i < DRIVE_LIST_CAPACITY; ++i)
+        EXPECT_EQ(0, buffer.letters[i]) << "written past the count at " << i;
+    return std::string(buffer.letters, count);
+}
+
+std::string RecordedFixedDrives() { return std::string(g_szFixedDrives, strnlen(g_szFixedDrives, DRIVE_LIST_CAPACITY)); }
+
+namespace {
+
+STORAGE_BUS_TYPE g_reportedBus;
+bool g_querySucceeds;
+int g_queries;
+
+BOOL ReportBusType(HANDLE volume, STORAGE_PROPERTY_QUERY* query, DWORD querySize, void* output, DWORD outputSize,
+                   DWORD* returned) {
+    ++g_queries;
+    EXPECT_NE(INVALID_HANDLE_VALUE, volume);
+    EXPECT_EQ(12u, querySize);
+    EXPECT_EQ(StorageDeviceProperty, query->PropertyId);
+    EXPECT_EQ(PropertyStandardQuery, query->QueryType);
+    EXPECT_EQ(551u, outputSize);
+    auto* descriptor = static_cast<STORAGE_DEVICE_DESCRIPTOR*>(output);
+    EXPECT_EQ(551u, descriptor->Size);
+    if (!g_querySucceeds) {
+        SetLastError(ERROR_INVALID_FUNCTION);
+        return FALSE;
+    }
+    descriptor->Version = sizeof *descriptor;
+    descriptor->BusType = g_reportedBus;
+    *returned = sizeof *descriptor;
+    return TRUE;
+}
+
+DWORD g_platformId;
+bool g_versionSucceeds;
+
+BOOL ReportPlatform(OSVERSIONINFOA* info) {
+    EXPECT_EQ(148u, info->dwOSVersionInfoSize);
+    if (!g_versionSucceeds) return FALSE;
+    info->dwMajorVersion = g_platformId == VER_PLATFORM_WIN32_NT ? 5 : 4;
+    info->dwPlatformId = g_platformId;
+    return TRUE;
+}
+
+}  // namespace
+
+BusTypeStandIn::BusTypeStandIn(STORAGE_BUS_TYPE bus, bool succeeds) {
+    g_reportedBus = bus;
+    g_querySucceeds = succeeds;
+    g_queries = 0;
+    m_replaced = SetStoragePropertyQueryForTest(ReportBusType);
+}
+
+BusTypeStandIn::~BusTypeStandIn() { SetStoragePropertyQueryForTest(m_replaced); }
+
+int BusTypeStandIn::Queries() const { return g_queries; }
+
+PlatformStandIn::PlatformStandIn(DWORD platformId, bool succeeds) {
+    g_platformId = platformId;
+    g_versionSucceeds = succeeds;
+    m_replaced = SetOsVersionQueryForTest(ReportPlatform);
+}
+
+PlatformStandIn::~PlatformStandIn() { SetOsVersionQueryForTest(m_replaced); }
+
+DosDeviceOverride::DosDeviceOverride(char letter, const char* rawTarget) : m_name{letter, ':', 0} {
+    char target[MAX_PATH] = {};
+    if (!QueryDosDeviceA(m_name, target, sizeof target)) {
+        ADD_FAILURE() << m_name << " has no DOS device to override";
+        return;
+    }
+    m_original = target;
+    if (!DefineDosDeviceA(DDD_REMOVE_DEFINITION, m_name, nullptr)) {
+        ADD_FAILURE() << "cannot remove " << m_name;
+        return;
+    }
+    m_replaced = true;
+    if (rawTarget && !DefineDosDeviceA(DDD_RAW_TARGET_PATH, m_name, rawTarget))
+        ADD_FAILURE() << "cannot point " << m_name << " at " << rawTarget;
+}
+
+DosDeviceOverride::~DosDeviceOverride() {
+    if (!m_replaced) return;
+    char target[MAX_PATH];
+    if (QueryDosDeviceA(m_name, target, sizeof target)) DefineDosDeviceA(DDD_REMOVE_DEFINITION, m_name, nullptr);
+    EXPECT_TRUE(DefineDosDeviceA(DDD_RAW_TARGET_PATH, m_name, m_original.c_str()))
+        << "could not give " << m_name << " back its device " << m_original;
+}
+
+}  // namespace usbtest

@@ -1,0 +1,66 @@
+// Helpers for the drive tests: stand-ins for the two system queries Wine
+// cannot answer as Windows does, and a way to take drive letters away for
+// real while a test runs.
+#pragma once
+#include <windows.h>
+#include <winioctl.h>
+
+#include <string>
+
+#include "usb/SystemSeams.h"
+
+namespace usbtest {
+
+// Calls GetUsbDriveLetters with a zeroed list between guard bytes, checks that
+// nothing was written outside the count, and returns the letters.
+std::string ListUsbDrives();
+
+// The fixed drives recorded at start-up, up to the first zero entry.
+std::string RecordedFixedDrives();
+
+// While alive, every volume's storage query reports `bus` (or fails when
+// `succeeds` is false). Checks that each query is the standard device query
+// into a 551-byte descriptor.
+class BusTypeStandIn {
+public:
+    explicit BusTypeStandIn(STORAGE_BUS_TYPE bus, bool succeeds = true);
+    ~BusTypeStandIn();
+    BusTypeStandIn(const BusTypeStandIn&) = delete;
+    BusTypeStandIn& operator=(const BusTypeStandIn&) = delete;
+    int Queries() const;
+
+private:
+    StoragePropertyQuery m_replaced;
+};
+
+// While alive, the OS version reports `platformId` (or fails when `succeeds`
+// is false). Checks the size field the caller set.
+class PlatformStandIn {
+public:
+    explicit PlatformStandIn(DWORD platformId, bool succeeds = true);
+    ~PlatformStandIn();
+    PlatformStandIn(const PlatformStandIn&) = delete;
+    PlatformStandIn& operator=(const PlatformStandIn&) = delete;
+
+private:
+    OsVersionQuery m_replaced;
+};
+
+// While alive, the drive letter's DOS device is gone, or points at
+// `rawTarget` (an NT device path); then its own device is put back. A
+// letter pointing at a device that does not exist keeps its drive type but
+// its volume cannot be opened.
+class DosDeviceOverride {
+public:
+    explicit DosDeviceOverride(char letter, const char* rawTarget = nullptr);
+    ~DosDeviceOverride();
+    DosDeviceOverride(const DosDeviceOverride&) = delete;
+    DosDeviceOverride& operator=(const DosDeviceOverride&) = delete;
+
+private:
+    char m_name[3];
+    std::string m_original;
+    bool m_replaced = false;
+};
+
+}  // namespace usbtest
