@@ -150,7 +150,7 @@ class Canvas:
 
 # The flat background that the animation control turns transparent. It is
 # close to the button face, so edges blended with it look smooth either way.
-BACKGROUND = hex_rgb('#ECECEC')
+BACKGROUND = hex_rgb('#F0F0F0')
 
 
 def document(canvas, x, y, lit):

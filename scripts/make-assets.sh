@@ -29,7 +29,7 @@ trap 'rm -rf "$WORK"' EXIT
 # blended over a light button-face grey so they look smooth on the pages;
 # nearly transparent ones become pure white, and pure white inside a
 # picture is moved to #FEFEFE so that it stays visible.
-FACE='#ECECEC'
+FACE='#F0F0F0'
 CUTOFF='12%'
 
 render_png() {  # svg width height out.png
@@ -124,8 +124,8 @@ if [[ -n "$SHEET" ]]; then
     mkdir -p "$WORK/sheet" "$WORK/frames"
     cell() {  # image-options... out-name
         local name="${@: -1}"
-        $CONVERT "${@:1:$#-1}" -scale 200% -background "$FACE" -gravity center \
-            -extent 460x260 "$WORK/sheet/$name.png"
+        $CONVERT "${@:1:$#-1}" -scale 200% -resize "246x166>" -background "$FACE" -gravity center \
+            -extent 250x170 "$WORK/sheet/$name.png"
     }
     for f in "$RES"/*.bmp; do
         cell "$f" -fill "$FACE" -opaque '#FFFFFF' "$(basename "$f")"
@@ -139,9 +139,11 @@ if [[ -n "$SHEET" ]]; then
     done
     for clip in scan working; do
         $CONVERT "$WORK/frames/$clip"-*.png -bordercolor '#B0BEC5' -border 1 \
-            +append -crop 4x1@ +repage -append "$WORK/sheet/zz_$clip.avi.png"
+            +append -crop 4x1@ +repage -append -scale 200% "$WORK/$clip.png"
     done
     $MONTAGE -label '%t' "$WORK"/sheet/*.png -background "$FACE" \
-        -geometry '+4+4' -tile 6x "$SHEET"
+        -geometry '+4+4' -tile 8x "$WORK/pictures.png"
+    $CONVERT "$WORK/pictures.png" -background "$FACE" -gravity west \
+        "$WORK/scan.png" "$WORK/working.png" -append +repage "$SHEET"
     echo "contact sheet: $SHEET"
 fi

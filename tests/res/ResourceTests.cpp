@@ -327,8 +327,17 @@ TEST(DialogPictures, EveryTemplateCanBeShownAndPhotographed) {
             SetWindowPos(dialog, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
         }
         ShowWindow(dialog, SW_SHOWNOACTIVATE);
+        // The pages with an animation show their clip playing.
+        const int clips[][2] = {{IDC_SCAN_ANIMATION, IDR_AVI_SCAN}, {IDC_REPAIR_ANIMATION, IDR_AVI_WORKING}};
+        for (const auto& clip : clips) {
+            HWND animation = GetDlgItem(dialog, clip[0]);
+            if (!animation || lstrcmpiA(ClassOf(animation).c_str(), ANIMATE_CLASSA) != 0) continue;
+            SendMessageA(animation, ACM_OPENA, reinterpret_cast<WPARAM>(Module()),
+                         reinterpret_cast<LPARAM>(MAKEINTRESOURCEA(clip[1])));
+            SendMessageA(animation, ACM_PLAY, static_cast<WPARAM>(-1), MAKELONG(0, 0xFFFF));
+        }
         UpdateWindow(shown);
-        vxtest::PumpFor(50);
+        vxtest::PumpFor(300);
         EXPECT_TRUE(IsWindowVisible(dialog)) << t.name;
         EXPECT_FALSE(vxtest::SaveScreenshot(shown, std::string("dialog_") + t.name).empty()) << t.name;
         DestroyWindow(dialog);
