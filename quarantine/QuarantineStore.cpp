@@ -69,7 +69,7 @@ bool EndsWithNoCase(const char* text, size_t length, const char* tail) {
     return length >= tailLength && lstrcmpiA(text + length - tailLength, tail) == 0;
 }
 
-// Try `number` of the names for a quarantined file: 0 is folder + stem +
+// Name number `number` to try for a quarantined file: 0 is folder + stem +
 // extension, then stem.1 + extension, stem.2 + extension... The stem is cut
 // so that the whole path keeps within 255 characters.
 bool QuarantineCandidate(const char* folder, size_t folderLength, const char* stem, size_t stemLength,
