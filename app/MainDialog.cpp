@@ -4,6 +4,7 @@
 #include "ui/Guards.h"
 #include "ui/MessageBox.h"
 #include "ui/Strings.h"
+#include "usb/DriveInventory.h"
 
 HWND g_hMainWnd = nullptr;
 MainDialog* g_pMainDialog = nullptr;
@@ -101,6 +102,8 @@ BOOL MainDialog::OnInitDialog() {
 
     ShowPage(PAGE_INFO);
     ui::Dialog::StartWorker(&MainDialog::UninstallWatchThread);
+    // The fixed disks present now, before the first look for USB drives.
+    RecordFixedDrives();
 
     // Settle in the notification area once the message loop runs.
     PostMessageA(Hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);

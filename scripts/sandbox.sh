@@ -120,6 +120,10 @@ make_prefix() {
       printf '"%s:"="%s"\r\n' "$letter" "$type"
     done
     printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\r\n"ShowCrashDialog"=dword:00000000\r\n'
+    # A virtual desktop: Wine then draws the frames and the taskbar with its
+    # notification area itself, and hiding a window needs no window manager.
+    printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]\r\n"Desktop"="Default"\r\n'
+    printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\r\n"Default"="1280x1000"\r\n'
   } > "$reg"
   WINEPREFIX=$dir $wine regedit /S "$(printf 'W:%s' "${reg#$build}" | tr / '\\')" >/dev/null 2>&1
   # The mount manager reads drive types only when it starts.

@@ -1,6 +1,8 @@
 #include "tests/common/TestSupport.h"
 
 #include <cstdint>
+
+#include "ui/Window.h"
 #include <cstdlib>
 #include <cstring>
 
@@ -11,6 +13,8 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     for (;;) {
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            // As the program's own loops do: filters and dialog keys first.
+            if (ui::Window::FilterMessage(&msg)) continue;
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }
@@ -22,6 +26,26 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
 
 void PumpFor(DWORD ms) {
     PumpUntil([] { return false; }, ms);
+}
+
+namespace {
+
+std::function<void()> g_modalScript;
+
+void CALLBACK RunModalScript(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    std::function<void()> script = std::move(g_modalScript);
+    g_modalScript = nullptr;
+    if (script) script();
+}
+
+}  // namespace
+
+void RunInsideModalLoop(const std::function<void()>& startModal, const std::function<void()>& script) {
+    g_modalScript = script;
+    // A thread timer fires in whichever message loop runs on this thread.
+    SetTimer(nullptr, 0, 10, RunModalScript);
+    startModal();
 }
 
 namespace {

@@ -23,6 +23,10 @@ std::vector<ShownMessage> ShownMessages();  // every box of the current test
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000);
 void PumpFor(DWORD ms);
 
+// Runs `startModal` (which enters a modal loop, e.g. dialog.DoModal()) and,
+// once its loop runs, `script` inside it. The script must end the loop.
+void RunInsideModalLoop(const std::function<void()>& startModal, const std::function<void()>& script);
+
 // Saves a PNG of the window as it is on the screen into the build tree's
 // screenshots folder and returns its Windows path ("" on failure).
 std::string SaveScreenshot(HWND window, const std::string& name);

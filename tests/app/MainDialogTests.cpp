@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "app/MainDialog.h"
+#include "tests/common/TestSupport.h"
+
+namespace {
+
+// The main window, modeless, for the checks that need no modal loop.
+class MainWindowTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dialog.Create(nullptr));
+        // Let the posted close hide it, as at start-up.
+        vxtest::PumpUntil([&] { return !IsWindowVisible(dialog.Hwnd()); });
+    }
+    void TearDown() override { dialog.DestroyWindow(); }
+
+    std::vector<int> VisiblePages() {
+        std::vector<int> visible;
+        for (int page = PAGE_INFO; page <= PAGE_QUARANTINE; ++page)
+            if (dialog.Page(page)->Hwnd() && (GetWindowLongA(dialog.Page(page)->Hwnd(), GWL_STYLE) & WS_VISIBLE)) {
+                visible.push_back(page);
+            }
+        return visible;
+    }
+
+    MainDialog dialog;
+};
+
+TEST_F(MainWindowTest, StartsOnTheInfoPageWithEveryPageCreatedAndHidesItself) {
+    EXPECT_FALSE(IsWindowVisible(dialog.Hwnd()));
+    EXPECT_EQ(dialog.Hwnd(), g_hMainWnd);
+    EXPECT_EQ(&dialog, g_pMainDialog);
+    for (int page = PAGE_INFO; page <= PAGE_QUARANTINE; ++page) {
+        EXPECT_NE(nullptr, dialog.Page(page)->Hwnd()) << page;
+        EXPECT_EQ(dialog.Hwnd(), GetParent(dialog.Page(page)->Hwnd())) << page;
+    }
+    EXPECT_EQ(std::vector<int>{PAGE_INFO}, VisiblePages());
+    EXPECT_NE(nullptr, GetPropA(dialog.Hwnd(), "Vantorix")) << "a second instance finds the window by it";
+}
+
+TEST_F(MainWindowTest, ShowPageShowsExactlyOnePageAndItsButtonKeepsTheHoverImage) {
+    for (int page : {PAGE_SHIELD, PAGE_QUARANTINE, PAGE_INFO, PAGE_SCAN}) {
+        dialog.ShowPage(page);
+        EXPECT_EQ(std::vector<int>{page}, VisiblePages());
+        EXPECT_TRUE(dialog.IsPageShown(page));
+        ImageButton* current = dialog.PageButton(page);
+        EXPECT_NE(nullptr, current->Bitmap(0));
+        EXPECT_EQ(nullptr, current->Bitmap(1)) << "only the hover image, so it shows in every state";
+        for (int other = PAGE_INFO; other <= PAGE_QUARANTINE; ++other) {
+            if (other != page) {
+                EXPECT_NE(nullptr, dialog.PageButton(other)->Bitmap(1)) << other;
+            }
+        }
+        RECT r;
+        GetWindowRect(dialog.Page(page)->Hwnd(), &r);
+        POINT topLeft = {r.left, r.top};
+        ScreenToClient(dialog.Hwnd(), &topLeft);
+        EXPECT_EQ(0, topLeft.x);
+        EXPECT_EQ(90, topLeft.y);
+        EXPECT_EQ(750, r.right - r.left);
+        EXPECT_EQ(450, r.bottom - r.top);
+    }
+}
+
+TEST_F(MainWindowTest, AskingForThePageAlreadyShownKeepsItShown) {
+    dialog.ShowPage(PAGE_SCAN);
+    dialog.ShowPage(PAGE_SCAN);
+    EXPECT_EQ(std::vector<int>{PAGE_SCAN}, VisiblePages());
+    EXPECT_EQ(nullptr, dialog.PageButton(PAGE_SCAN)->Bitmap(1));
+}
+
+TEST_F(MainWindowTest, PageButtonsSwitchPages) {
+    SendMessageA(dialog.PageButton(PAGE_MEMORY)->Hwnd(), BM_CLICK, 0, 0);
+    EXPECT_EQ(std::vector<int>{PAGE_MEMORY}, VisiblePages());
+}
+
+TEST_F(MainWindowTest, NumbersOutsideOneToEightHideEveryPage) {
+    for (int page : {0, 9, -1}) {
+        dialog.ShowPage(PAGE_TOOLS);
+        dialog.ShowPage(page);
+        EXPECT_TRUE(VisiblePages().empty()) << page;
+        EXPECT_NE(nullptr, dialog.PageButton(PAGE_TOOLS)->Bitmap(1)) << "its button got both images back";
+    }
+}
+
+TEST_F(MainWindowTest, CaptionCloseOnlyHidesTheWindow) {
+    ShowWindow(dialog.Hwnd(), SW_SHOW);
+    SendMessageA(dialog.Hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_FALSE(IsWindowVisible(dialog.Hwnd()));
+    EXPECT_TRUE(IsWindow(dialog.Hwnd()));
+}
+
+// Esc goes through the dialog keys, as a person would press it.
+void PressEscape(HWND window) {
+    HWND focus = GetDlgItem(window, IDC_BTN_INFO);
+    SetFocus(focus);
+    PostMessageA(focus, WM_KEYDOWN, VK_ESCAPE, 0);
+    PostMessageA(focus, WM_KEYUP, VK_ESCAPE, 0);
+}
+
+TEST(MainWindowQuit, EscapeAsksAndCancelChangesNothingAndOkEndsTheProgram) {
+    MainDialog dialog;
+    bool stillRunningAfterCancel = false;
+    INT_PTR result = 0;
+    vxtest::RunInsideModalLoop([&] { result = dialog.DoModal(); }, [&] {
+        vxtest::ExpectMessage("Do you want to quit?", IDCANCEL);
+        PressEscape(dialog.Hwnd());
+        vxtest::PumpUntil([] { return vxtest::ShownMessages().size() == 1; });
+        vxtest::PumpFor(50);
+        stillRunningAfterCancel = dialog.IsModal() && IsWindow(dialog.Hwnd());
+        vxtest::ExpectMessage("Do you want to quit?", IDOK);
+        PressEscape(dialog.Hwnd());
+    });
+    EXPECT_TRUE(stillRunningAfterCancel);
+    EXPECT_EQ(IDCANCEL, result);
+    EXPECT_EQ(2u, vxtest::ShownMessages().size());
+    EXPECT_EQ(static_cast<UINT>(MB_OKCANCEL), vxtest::ShownMessages()[0].type & MB_TYPEMASK);
+    EXPECT_EQ(nullptr, dialog.Hwnd());
+}
+
+TEST(MainWindowQuit, UninstallerWindowEndsTheProgramWithoutTheQuitQuestion) {
+    MainDialog dialog;
+    HWND uninstaller = nullptr;
+    INT_PTR result = 0;
+    vxtest::ExpectMessage("The Vantorix will quit!");
+    vxtest::RunInsideModalLoop([&] { result = dialog.DoModal(); }, [&] {
+        uninstaller = CreateWindowExA(0, "STATIC", "Vantorix Uninstall", WS_OVERLAPPED, 0, 0, 100, 50, nullptr,
+                                      nullptr, nullptr, nullptr);
+    });
+    EXPECT_EQ(IDCANCEL, result);
+    ASSERT_EQ(1u, vxtest::ShownMessages().size());
+    EXPECT_EQ(static_cast<UINT>(MB_OK), vxtest::ShownMessages()[0].type & MB_TYPEMASK);
+    DestroyWindow(uninstaller);
+}
+
+TEST(MainWindowQuit, TrayExitEndsWithoutAsking) {
+    MainDialog dialog;
+    INT_PTR result = 0;
+    vxtest::RunInsideModalLoop([&] { result = dialog.DoModal(); },
+                               [&] { PostMessageA(dialog.Hwnd(), WM_COMMAND, ID_TRAY_EXIT, 0); });
+    EXPECT_EQ(IDCANCEL, result);
+    EXPECT_TRUE(vxtest::ShownMessages().empty());
+}
+
+}  // namespace
