@@ -39,6 +39,23 @@ bool FileExists(const std::string& path);
 // attributes. Used to reset a sandbox drive between tests.
 void EmptyFolder(const std::string& folder);
 
+// While alive, the drive letter's DOS device is gone, or points at
+// `rawTarget` (an NT device path); then its own device is put back. A
+// letter pointing at a device that does not exist keeps its drive type but
+// its volume cannot be opened.
+class DosDeviceOverride {
+public:
+    explicit DosDeviceOverride(char letter, const char* rawTarget = nullptr);
+    ~DosDeviceOverride();
+    DosDeviceOverride(const DosDeviceOverride&) = delete;
+    DosDeviceOverride& operator=(const DosDeviceOverride&) = delete;
+
+private:
+    char m_name[3];
+    std::string m_original;
+    bool m_replaced = false;
+};
+
 // The sandbox's profile: "many" when started in the prefix where every free
 // letter is a removable drive.
 bool InManyDrivesSandbox();

@@ -1,13 +1,14 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "tests/common/TestSupport.h"
 #include "tests/usb/UsbTestSupport.h"
 #include "usb/DriveInventory.h"
 
 #include <cstring>
 
 using usbtest::BusTypeStandIn;
-using usbtest::DosDeviceOverride;
+using vxtest::DosDeviceOverride;
 using usbtest::ListUsbDrives;
 using usbtest::PlatformStandIn;
 using usbtest::RecordedFixedDrives;

@@ -92,28 +92,4 @@ PlatformStandIn::PlatformStandIn(DWORD platformId, bool succeeds) {
 
 PlatformStandIn::~PlatformStandIn() { SetOsVersionQueryForTest(m_replaced); }
 
-DosDeviceOverride::DosDeviceOverride(char letter, const char* rawTarget) : m_name{letter, ':', 0} {
-    char target[MAX_PATH] = {};
-    if (!QueryDosDeviceA(m_name, target, sizeof target)) {
-        ADD_FAILURE() << m_name << " has no DOS device to override";
-        return;
-    }
-    m_original = target;
-    if (!DefineDosDeviceA(DDD_REMOVE_DEFINITION, m_name, nullptr)) {
-        ADD_FAILURE() << "cannot remove " << m_name;
-        return;
-    }
-    m_replaced = true;
-    if (rawTarget && !DefineDosDeviceA(DDD_RAW_TARGET_PATH, m_name, rawTarget))
-        ADD_FAILURE() << "cannot point " << m_name << " at " << rawTarget;
-}
-
-DosDeviceOverride::~DosDeviceOverride() {
-    if (!m_replaced) return;
-    char target[MAX_PATH];
-    if (QueryDosDeviceA(m_name, target, sizeof target)) DefineDosDeviceA(DDD_REMOVE_DEFINITION, m_name, nullptr);
-    EXPECT_TRUE(DefineDosDeviceA(DDD_RAW_TARGET_PATH, m_name, m_original.c_str()))
-        << "could not give " << m_name << " back its device " << m_original;
-}
-
 }  // namespace usbtest

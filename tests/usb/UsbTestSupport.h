@@ -46,21 +46,5 @@ private:
     OsVersionQuery m_replaced;
 };
 
-// While alive, the drive letter's DOS device is gone, or points at
-// `rawTarget` (an NT device path); then its own device is put back. A
-// letter pointing at a device that does not exist keeps its drive type but
-// its volume cannot be opened.
-class DosDeviceOverride {
-public:
-    explicit DosDeviceOverride(char letter, const char* rawTarget = nullptr);
-    ~DosDeviceOverride();
-    DosDeviceOverride(const DosDeviceOverride&) = delete;
-    DosDeviceOverride& operator=(const DosDeviceOverride&) = delete;
-
-private:
-    char m_name[3];
-    std::string m_original;
-    bool m_replaced = false;
-};
 
 }  // namespace usbtest
