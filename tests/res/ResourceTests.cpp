@@ -132,6 +132,37 @@ const char* ClassName(Kind kind) {
     return "";
 }
 
+// The places the templates fix in dialog units.
+struct Placement {
+    int dialog;
+    int id;
+    int x, y, width, height;
+};
+
+const Placement kFixedPlacements[] = {
+    {IDD_MAIN, IDC_BTN_INFO, 11, 15, 37, 43},        {IDD_MAIN, IDC_BTN_SHIELD, 53, 14, 52, 43},
+    {IDD_MAIN, IDC_BTN_SCAN, 112, 14, 69, 43},       {IDD_MAIN, IDC_BTN_MEMORY, 190, 15, 52, 43},
+    {IDD_MAIN, IDC_BTN_QUARANTINE, 248, 14, 52, 43}, {IDD_MAIN, IDC_BTN_TOOLS, 310, 14, 52, 43},
+    {IDD_MAIN, IDC_BTN_REPAIR, 370, 14, 52, 43},     {IDD_MAIN, IDC_BTN_STARTUP, 431, 15, 52, 43},
+    {IDD_PAGE_INFO, IDC_INFO_FEATURES, 216, 111, 150, 93},
+    {IDD_PAGE_INFO, IDC_INFO_MAIL_LINK, 16, 186, 88, 8},
+    {IDD_PAGE_INFO, IDC_INFO_WEB_LINK, 16, 168, 102, 8},
+    {IDD_PAGE_INFO, IDC_INFO_LOGO, 22, 9, 135, 69},
+    {IDD_PAGE_REPAIR, IDC_REPAIR_LIST, 4, 18, 365, 70},
+    {IDD_PAGE_REPAIR, IDC_REPAIR_ANIMATION, 42, 100, 120, 20},
+    {IDD_PAGE_REPAIR, IDC_REPAIR_REGISTRY, 231, 95, 60, 39},
+    {IDD_PAGE_REPAIR, IDC_REPAIR_CLEANUP, 310, 94, 60, 39},
+};
+
+bool IsFixed(int dialog, int id) {
+    for (const Placement& p : kFixedPlacements)
+        if (p.dialog == dialog && p.id == id) return true;
+    return false;
+}
+
+// The main window shows a page in this many pixels.
+const int kPageAreaWidth = 750, kPageAreaHeight = 450;
+
 // Each template is created for real, as the program creates it: pages as
 // children of a top-level window, the rest as top-level dialogs.
 class DialogTemplate : public testing::TestWithParam<Template> {
@@ -219,8 +250,8 @@ TEST_P(DialogTemplate, HoldsEveryControlWithItsKindAndStyle) {
     }
 }
 
-// Every control lies inside its dialog, and no two controls other than group
-// boxes cover each other.
+// Every control lies inside its dialog and, on a page, inside the area the
+// main window shows; no two controls other than group boxes cover each other.
 TEST_P(DialogTemplate, LaysOutItsControlsInsideWithoutOverlap) {
     RECT client;
     GetClientRect(dialog_, &client);
@@ -236,6 +267,12 @@ TEST_P(DialogTemplate, LaysOutItsControlsInsideWithoutOverlap) {
         int id = GetDlgCtrlID(c);
         EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= client.right && r.bottom <= client.bottom)
             << "control " << id << " at " << Describe(r) << " leaves the dialog " << Describe(client);
+        // What the template leaves to the page's own layout fits the area the
+        // main window gives the page.
+        if (GetParam().child && !IsFixed(GetParam().id, id)) {
+            EXPECT_TRUE(r.right <= kPageAreaWidth && r.bottom <= kPageAreaHeight)
+                << "control " << id << " at " << Describe(r) << " is cut off by the page area";
+        }
         bool groupBox = ClassOf(c) == "Button" &&
                         (GetWindowLongA(c, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
         if (!groupBox) items.push_back({id, r});
@@ -255,33 +292,12 @@ INSTANTIATE_TEST_SUITE_P(Resources, DialogTemplate, testing::ValuesIn(Templates(
                              return std::string(info.param.name);
                          });
 
-// The places the templates fix in dialog units.
-struct Placement {
-    int dialog;
-    int id;
-    int x, y, width, height;
-};
-
 TEST(DialogPlacement, ControlsSitWhereTheTemplatesPutThem) {
-    const Placement placements[] = {
-        {IDD_MAIN, IDC_BTN_INFO, 11, 15, 37, 43},        {IDD_MAIN, IDC_BTN_SHIELD, 53, 14, 52, 43},
-        {IDD_MAIN, IDC_BTN_SCAN, 112, 14, 69, 43},       {IDD_MAIN, IDC_BTN_MEMORY, 190, 15, 52, 43},
-        {IDD_MAIN, IDC_BTN_QUARANTINE, 248, 14, 52, 43}, {IDD_MAIN, IDC_BTN_TOOLS, 310, 14, 52, 43},
-        {IDD_MAIN, IDC_BTN_REPAIR, 370, 14, 52, 43},     {IDD_MAIN, IDC_BTN_STARTUP, 431, 15, 52, 43},
-        {IDD_PAGE_INFO, IDC_INFO_FEATURES, 216, 111, 150, 93},
-        {IDD_PAGE_INFO, IDC_INFO_MAIL_LINK, 16, 186, 88, 8},
-        {IDD_PAGE_INFO, IDC_INFO_WEB_LINK, 16, 168, 102, 8},
-        {IDD_PAGE_INFO, IDC_INFO_LOGO, 22, 9, 135, 69},
-        {IDD_PAGE_REPAIR, IDC_REPAIR_LIST, 4, 18, 365, 70},
-        {IDD_PAGE_REPAIR, IDC_REPAIR_ANIMATION, 42, 100, 120, 20},
-        {IDD_PAGE_REPAIR, IDC_REPAIR_REGISTRY, 231, 95, 60, 39},
-        {IDD_PAGE_REPAIR, IDC_REPAIR_CLEANUP, 310, 94, 60, 39},
-    };
     HWND host = CreateWindowExA(0, "STATIC", "host", WS_OVERLAPPEDWINDOW, 0, 0, 800, 600, nullptr,
                                 nullptr, Module(), nullptr);
     HWND dialog = nullptr;
     int created = 0;
-    for (const Placement& p : placements) {
+    for (const Placement& p : kFixedPlacements) {
         if (p.dialog != created) {  // the table is grouped by dialog
             if (dialog) DestroyWindow(dialog);
             created = p.dialog;
