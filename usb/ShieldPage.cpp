@@ -1,0 +1,237 @@
+#include "usb/ShieldPage.h"
+
+#include "quarantine/QuarantineStore.h"
+#include "ui/MessageBox.h"
+#include "ui/Strings.h"
+#include "usb/RiskyFiles.h"
+
+namespace {
+
+const COLORREF WHITE = RGB(255, 255, 255);
+const int THREAT_COLUMN_WIDTH = 600;
+const int STATE_COLUMN_WIDTH = 135;
+const int IMAGE_ABOVE_CAPTION = 1;
+
+// The delete-all thread's steps that touch the page run on the UI thread, so
+// that a root scan cannot come between a generation check and its effect.
+const UINT WM_SHIELD_CLAIM_ROW = WM_APP + 0x110;   // wParam: generation; TRUE: go on
+const UINT WM_SHIELD_ROW_STATE = WM_APP + 0x111;   // wParam: row; lParam: RowState*
+const UINT WM_SHIELD_DELETE_ALL_DONE = WM_APP + 0x112;
+
+struct RowState {
+    unsigned generation;
+    UINT stateId;
+};
+
+// An .inf file in a root is always a finding; any other risky type only when
+// hidden (a plain Setup.exe on a stick is normal).
+bool IsRootFinding(const std::string& path, DWORD attributes) {
+    int type = GetRiskyFileType(path.c_str());
+    if (type == RISKY_INF) return true;
+    return (attributes & FILE_ATTRIBUTE_HIDDEN) && !(attributes & FILE_ATTRIBUTE_DIRECTORY) && type > 0;
+}
+
+bool FileStillExists(const std::string& path) {
+    char found[1024];
+    DWORD length = SearchPathA(nullptr, path.c_str(), nullptr, sizeof found, found, nullptr);
+    return length > 0 && length < sizeof found;
+}
+
+// Quarantines and deletes one finding; returns the state text's id. The
+// attributes are cleared first so that hidden and read-only files go; when
+// the file stays, it gets them back, so that a failed delete never leaves a
+// file unhidden.
+UINT DeleteFinding(const std::string& path, bool announce) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!FileStillExists(path)) return IDS_DELETED;
+    if (announce) ui::ShowMessage(IDS_PLEASE_WAIT);
+    if (QuarantineAndDelete(path.c_str())) return IDS_DELETED;
+    if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(path.c_str(), attributes);
+    return IDS_DELETE_FAILED;
+}
+
+}  // namespace
+
+ShieldPage::ShieldPage() : Dialog(IDD_PAGE_SHIELD), m_rowIdle(CreateEventA(nullptr, TRUE, TRUE, nullptr)) {}
+
+ShieldPage::~ShieldPage() {
+    // Destroying the window stops and waits for the delete-all thread while
+    // this object, which the thread uses, is still whole.
+    DestroyWindow();
+    if (RunningWorkers() > 0) {
+        OnStopWorkers();
+        WaitForWorkers();
+    }
+}
+
+void ShieldPage::DoDataExchange(ui::DataExchange& dx) {
+    dx.Control(IDC_SHIELD_LIST, m_list);
+    dx.Control(IDC_SHIELD_STATUS, m_status);
+}
+
+BOOL ShieldPage::OnInitDialog() {
+    Dialog::OnInitDialog();
+    m_statusFont.Reset(CreateFontA(20, 10, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                   CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Arial"));
+    m_status.SetFont(m_statusFont);
+
+    m_list.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+    m_list.InsertColumn(0, ui::LoadString(IDS_COL_THREAT), THREAT_COLUMN_WIDTH);
+    m_list.InsertColumn(1, ui::LoadString(IDS_COL_STATE), STATE_COLUMN_WIDTH);
+
+    SetUpImageButton(m_btnDelete, IDC_SHIELD_DELETE, IDB_DELETE, true);
+    SetUpImageButton(m_btnDeleteAll, IDC_SHIELD_DELETE_ALL, IDB_DELETE, true);
+    // A decoration: no command, so no hand pointer either.
+    SetUpImageButton(m_btnEmblem, IDC_SHIELD_EMBLEM, IDB_SHIELD_EMBLEM, false);
+
+    OnCommandId(IDC_SHIELD_DELETE, [this] { OnDelete(); });
+    OnCommandId(IDC_SHIELD_DELETE_ALL, [this] { OnDeleteAll(); });
+    return TRUE;
+}
+
+void ShieldPage::SetUpImageButton(ImageButton& button, int id, int bitmapId, bool pointer) {
+    button.SubclassDlgItem(id, Hwnd());
+    button.LoadBitmapPair(bitmapId, WHITE, 0, WHITE);
+    button.SetImagePlacement(IMAGE_ABOVE_CAPTION);
+    button.EnableHoverFrame(false);
+    if (pointer) button.SetPointerCursor(IDCUR_HAND);
+}
+
+void ShieldPage::EnableButtons(bool enable) {
+    EnableWindow(m_btnDelete.Hwnd(), enable);
+    EnableWindow(m_btnDeleteAll.Hwnd(), enable);
+}
+
+bool ShieldPage::ScanDriveRoots(const char* letters, int count) {
+    if (!letters || count <= 0) return false;
+    // The rows of earlier scans are gone: a running delete-all may finish the
+    // file in its hands, then it stops.
+    ++m_generation;
+    WaitForSingleObject(m_rowIdle, INFINITE);
+
+    const std::string risky = ui::LoadString(IDS_RISKY);
+    EnableButtons(false);
+    int rows = 0;
+    for (int drive = 0; drive < count; ++drive) {
+        // Paths are built in strings: a root entry's name may be up to 255
+        // characters long, and such entries are checked like any other.
+        const std::string root = std::string(1, letters[drive]) + ":\\";
+        WIN32_FIND_DATAA entry;
+        ui::ScopedFind find(FindFirstFileA((root + "*.*").c_str(), &entry));
+        if (!find) continue;
+        do {
+            const std::string path = root + entry.cFileName;
+            if (!IsRootFinding(path, entry.dwFileAttributes)) continue;
+            int row = m_list.InsertItem(rows, path);
+            if (row < 0) continue;
+            m_list.SetItemText(row, 1, risky);
+            ++rows;
+        } while (FindNextFileA(find, &entry));
+    }
+
+    if (rows > 0) {
+        char status[1024];
+        wsprintfA(status, ui::LoadString(IDS_THREATS_FOUND).c_str(), rows);
+        m_status.SetText(status);
+    } else {
+        m_status.SetText(ui::LoadString(IDS_NO_THREAT));
+    }
+    // A running delete-all keeps the buttons until it ends.
+    if (!m_deleteAllRunning) EnableButtons(true);
+    return true;
+}
+
+void ShieldPage::OnDelete() {
+    if (m_list.GetItemCount() == 0) {
+        ui::ShowMessage(IDS_NO_THREAT);
+        return;
+    }
+    int row = m_list.GetFirstSelected();
+    if (row < 0) {
+        ui::ShowMessage(IDS_SELECT_FILE);
+        return;
+    }
+    // The answer is about this path; a scan while a box is open replaces the
+    // rows, and then the state is not written into someone else's row.
+    const std::string path = m_list.GetItemText(row, 0);
+    const unsigned generation = m_generation;
+    if (ui::ShowMessage(ui::LoadString(IDS_DELETE_PREFIX) + path + "?", MB_OKCANCEL) != IDOK) return;
+    UINT state = DeleteFinding(path, true);
+    if (generation == m_generation) m_list.SetItemText(row, 1, ui::LoadString(state));
+}
+
+void ShieldPage::OnDeleteAll() {
+    if (m_list.GetItemCount() == 0) {
+        ui::ShowMessage(IDS_NO_THREAT);
+        return;
+    }
+    if (ui::ShowMessage(IDS_CONFIRM_DELETE_ALL, MB_OKCANCEL) != IDOK || m_deleteAllRunning) return;
+
+    // The thread's own copy of the rows as they stand when the user agreed.
+    m_deleteAllJob.page = Hwnd();
+    m_deleteAllJob.generation = m_generation;
+    m_deleteAllJob.paths.clear();
+    for (int row = 0, rows = m_list.GetItemCount(); row < rows; ++row)
+        m_deleteAllJob.paths.push_back(m_list.GetItemText(row, 0));
+
+    // Disabled before the thread starts, so no second deletion can begin
+    // while its first message is still open.
+    m_deleteAllRunning = true;
+    m_stopRequested = false;
+    EnableButtons(false);
+    if (!StartWorker(DeleteAllThreadProc)) OnDeleteAllDone();
+}
+
+unsigned ShieldPage::DeleteAllThreadProc(ShieldPage* page) {
+    // Only this thread reads the job until OnDeleteAllDone lets a new one be set.
+    const DeleteAllJob& job = page->m_deleteAllJob;
+    if (!page->m_stopRequested) ui::ShowMessage(IDS_PLEASE_WAIT);
+    for (size_t row = 0; row < job.paths.size(); ++row) {
+        // Refused once a root scan has replaced the rows or the page is closing.
+        if (!SendMessageA(job.page, WM_SHIELD_CLAIM_ROW, job.generation, 0)) break;
+        RowState state = {job.generation, DeleteFinding(job.paths[row], false)};
+        SetEvent(page->m_rowIdle);
+        SendMessageA(job.page, WM_SHIELD_ROW_STATE, row, reinterpret_cast<LPARAM>(&state));
+    }
+    bool closing = page->m_stopRequested;
+    SendMessageA(job.page, WM_SHIELD_DELETE_ALL_DONE, 0, 0);
+    if (!closing) ui::ShowMessage(IDS_REPLUG_USB);
+    return 0;
+}
+
+bool ShieldPage::OnClaimRow(unsigned generation) {
+    if (generation != m_generation || m_stopRequested) return false;
+    // Sends nothing to this thread until it is set again, so a scan may wait for it.
+    ResetEvent(m_rowIdle);
+    return true;
+}
+
+void ShieldPage::OnRowState(unsigned generation, int row, UINT stateId) {
+    if (generation == m_generation) m_list.SetItemText(row, 1, ui::LoadString(stateId));
+}
+
+void ShieldPage::OnDeleteAllDone() {
+    m_deleteAllRunning = false;
+    EnableButtons(true);
+}
+
+void ShieldPage::OnStopWorkers() {
+    m_stopRequested = true;
+}
+
+LRESULT ShieldPage::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_SHIELD_CLAIM_ROW:
+        return OnClaimRow(static_cast<unsigned>(wParam));
+    case WM_SHIELD_ROW_STATE: {
+        const RowState* state = reinterpret_cast<const RowState*>(lParam);
+        OnRowState(state->generation, static_cast<int>(wParam), state->stateId);
+        return 0;
+    }
+    case WM_SHIELD_DELETE_ALL_DONE:
+        OnDeleteAllDone();
+        return 0;
+    }
+    return Dialog::WindowProc(msg, wParam, lParam);
+}
