@@ -1,0 +1,779 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <winternl.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "controls/ImageButton.h"
+#include "res/resource.h"
+#include "tests/common/TestSupport.h"
+#include "ui/Dialog.h"
+#include "ui/Guards.h"
+
+namespace {
+
+const COLORREF kWhite = RGB(255, 255, 255);
+const COLORREF kRed = RGB(255, 0, 0);
+// Pixels the button did not paint keep this colour.
+const COLORREF kUnpainted = RGB(1, 2, 3);
+
+// The fixture bitmap: a coloured (red) block inside a white frame, white being the
+// transparent colour. Not square, so that width and height cannot be swapped.
+const int kBitmapWidth = 20;
+const int kBitmapHeight = 14;
+const int kFrame = 2;
+const int kRedPixels = (kBitmapWidth - 2 * kFrame) * (kBitmapHeight - 2 * kFrame);
+
+const int kNextId = 1100;
+
+HBITMAP MakeFramedBitmap(COLORREF blockColour = kRed) {
+    ui::ScopedWindowDc screen(nullptr);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, kBitmapWidth, kBitmapHeight);
+    ui::ScopedMemoryDc dc(CreateCompatibleDC(screen));
+    ui::ScopedSelect select(dc, bitmap);
+    ui::ScopedBrush white(CreateSolidBrush(kWhite)), block(CreateSolidBrush(blockColour));
+    RECT all = {0, 0, kBitmapWidth, kBitmapHeight};
+    FillRect(dc, &all, white);
+    RECT inside = {kFrame, kFrame, kBitmapWidth - kFrame, kBitmapHeight - kFrame};
+    FillRect(dc, &inside, block);
+    return bitmap;
+}
+
+// The pixels of a 32-bit bitmap, top row first, as COLORREFs.
+std::vector<COLORREF> ReadPixels(HDC dc, HBITMAP bitmap, int width, int height) {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    std::vector<DWORD> bits(static_cast<size_t>(width) * height);
+    GetDIBits(dc, bitmap, 0, static_cast<UINT>(height), bits.data(), &info, DIB_RGB_COLORS);
+    std::vector<COLORREF> pixels(bits.size());
+    for (size_t i = 0; i < bits.size(); ++i)
+        pixels[i] = RGB((bits[i] >> 16) & 0xFF, (bits[i] >> 8) & 0xFF, bits[i] & 0xFF);
+    return pixels;
+}
+
+struct Rendering {
+    int width = 0;
+    int height = 0;
+    std::vector<COLORREF> pixels;
+
+    COLORREF At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+    int Count(const std::function<bool(COLORREF)>& match) const {
+        int n = 0;
+        for (COLORREF c : pixels) n += match(c) ? 1 : 0;
+        return n;
+    }
+    // The smallest rectangle holding every matching pixel; empty when none.
+    RECT Bounds(const std::function<bool(int x, int y)>& match) const {
+        RECT r = {width, height, 0, 0};
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                if (match(x, y)) {
+                    if (x < r.left) r.left = x;
+                    if (y < r.top) r.top = y;
+                    if (x + 1 > r.right) r.right = x + 1;
+                    if (y + 1 > r.bottom) r.bottom = y + 1;
+                }
+        if (r.left >= r.right) r = {0, 0, 0, 0};
+        return r;
+    }
+};
+
+bool IsRed(COLORREF c) {
+    return GetRValue(c) >= 200 && GetGValue(c) <= 60 && GetBValue(c) <= 60;
+}
+bool IsBlue(COLORREF c) {
+    return GetBValue(c) >= 200 && GetRValue(c) <= 60 && GetGValue(c) <= 60;
+}
+bool IsColoured(COLORREF c) {
+    return GetRValue(c) != GetGValue(c) || GetGValue(c) != GetBValue(c);
+}
+
+// Runs `draw` on a fresh bitmap of the screen's format, filled with
+// `background` first, and returns the pixels.
+std::vector<COLORREF> PaintOn(int width, int height, COLORREF background, const std::function<void(HDC)>& draw) {
+    ui::ScopedWindowDc screen(nullptr);
+    ui::ScopedMemoryDc dc(CreateCompatibleDC(screen));
+    ui::ScopedBitmap canvas(CreateCompatibleBitmap(screen, width, height));
+    {
+        ui::ScopedSelect select(dc, canvas);
+        ui::ScopedBrush brush(CreateSolidBrush(background));
+        RECT all = {0, 0, width, height};
+        FillRect(dc, &all, brush);
+        draw(dc);
+    }
+    return ReadPixels(dc, canvas, width, height);
+}
+
+// Renders the control the way the system paints it (WM_PRINTCLIENT goes
+// through the button's own paint code, which asks the parent to draw the
+// item with the button's real state).
+Rendering Render(HWND control) {
+    Rendering out;
+    RECT client;
+    GetClientRect(control, &client);
+    out.width = client.right;
+    out.height = client.bottom;
+    out.pixels = PaintOn(out.width, out.height, kUnpainted, [&](HDC dc) {
+        SendMessageA(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    });
+    return out;
+}
+
+// Where the fixture bitmap was drawn: the red block grown by the white frame.
+RECT FramedImageRect(const Rendering& r) {
+    RECT block = r.Bounds([&](int x, int y) { return IsRed(r.At(x, y)); });
+    if (IsRectEmpty(&block)) return block;
+    InflateRect(&block, kFrame, kFrame);
+    return block;
+}
+
+std::string Describe(const RECT& r) {
+    return "{" + std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
+           std::to_string(r.bottom) + "}";
+}
+
+// Real mouse input, which the system routes by what is on the screen.
+void SendMouse(DWORD flags, POINT screenPoint) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
+    // Rounded up, so that the system's scaling back lands on this very pixel.
+    input.mi.dx = (screenPoint.x * 65536 + cx - 1) / cx;
+    input.mi.dy = (screenPoint.y * 65536 + cy - 1) / cy;
+    input.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE;
+    SendInput(1, &input, sizeof input);
+}
+
+POINT ScreenPoint(HWND window, int x, int y) {
+    POINT p = {x, y};
+    ClientToScreen(window, &p);
+    return p;
+}
+
+POINT CentreOf(HWND window) {
+    RECT r;
+    GetClientRect(window, &r);
+    return ScreenPoint(window, r.right / 2, r.bottom / 2);
+}
+
+// Records the queued messages that reach one window, with their wParam.
+class MessageRecorder {
+public:
+    struct Seen {
+        UINT message;
+        WPARAM wParam;
+    };
+    explicit MessageRecorder(HWND target) {
+        s_target = target;
+        s_seen.clear();
+        m_hook = SetWindowsHookExA(WH_GETMESSAGE, Hook, nullptr, GetCurrentThreadId());
+    }
+    ~MessageRecorder() {
+        UnhookWindowsHookEx(m_hook);
+        s_target = nullptr;
+    }
+    std::vector<WPARAM> Of(UINT message) const {
+        std::vector<WPARAM> found;
+        for (const Seen& seen : s_seen)
+            if (seen.message == message) found.push_back(seen.wParam);
+        return found;
+    }
+
+private:
+    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
+        const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+        if (code == HC_ACTION && wParam == PM_REMOVE && msg->hwnd == s_target)
+            s_seen.push_back({msg->message, msg->wParam});
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+    static HWND s_target;
+    static std::vector<Seen> s_seen;
+    HHOOK m_hook;
+};
+HWND MessageRecorder::s_target = nullptr;
+std::vector<MessageRecorder::Seen> MessageRecorder::s_seen;
+
+// GetGuiResources is a stub in Wine 8 that always answers 0. Wine keeps the
+// process's GDI handle table where Windows does, in the PEB's
+// GdiSharedHandleTable: 0x10000 entries of 24 bytes, each live one with a
+// non-zero type byte at offset 14. Counting those counts the GDI objects.
+int GdiObjectCount() {
+    using QueryFn = LONG(WINAPI*)(HANDLE, PROCESSINFOCLASS, void*, ULONG, ULONG*);
+    static const QueryFn query = reinterpret_cast<QueryFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+    PROCESS_BASIC_INFORMATION basic = {};
+    if (!query || query(GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0) return -1;
+    const BYTE* peb = reinterpret_cast<const BYTE*>(basic.PebBaseAddress);
+    const BYTE* table = *reinterpret_cast<const BYTE* const*>(peb + 0xF8);
+    int live = 0;
+    for (int i = 0; i < 0x10000; ++i) live += table[i * 24 + 14] != 0 ? 1 : 0;
+    return live;
+}
+
+// A 16 x 16 icon whose rows come in pairs of one colour each; its first
+// column is transparent, so that its mask is not a blank one.
+const int kIconSize = 16;
+HICON MakeBandIcon(const std::vector<COLORREF>& bands) {
+    ui::ScopedWindowDc screen(nullptr);
+    ui::ScopedBitmap colour(CreateCompatibleBitmap(screen, kIconSize, kIconSize));
+    {
+        ui::ScopedMemoryDc dc(CreateCompatibleDC(screen));
+        ui::ScopedSelect select(dc, colour);
+        for (size_t i = 0; i < bands.size(); ++i) {
+            RECT band = {0, static_cast<LONG>(i) * 2, kIconSize, static_cast<LONG>(i) * 2 + 2};
+            ui::ScopedBrush brush(CreateSolidBrush(bands[i]));
+            FillRect(dc, &band, brush);
+        }
+    }
+    BYTE maskRows[kIconSize * 2] = {};
+    for (int y = 0; y < kIconSize; ++y) maskRows[y * 2] = 0x80;
+    ui::ScopedBitmap mask(CreateBitmap(kIconSize, kIconSize, 1, 1, maskRows));
+    ICONINFO info = {TRUE, 0, 0, mask, colour};
+    return CreateIconIndirect(&info);
+}
+
+struct IconPixels {
+    int size = 0;
+    std::vector<COLORREF> colour;
+    std::vector<COLORREF> mask;
+};
+IconPixels ReadIcon(HICON icon) {
+    IconPixels out;
+    ICONINFO info;
+    if (!GetIconInfo(icon, &info)) return out;
+    ui::ScopedBitmap colour(info.hbmColor), mask(info.hbmMask);
+    out.size = static_cast<int>(info.xHotspot * 2);
+    ui::ScopedWindowDc screen(nullptr);
+    out.colour = ReadPixels(screen, colour, out.size, out.size);
+    out.mask = ReadPixels(screen, mask, out.size, out.size);
+    return out;
+}
+
+bool IconExists(HICON icon) {
+    ICONINFO info;
+    if (!GetIconInfo(icon, &info)) return false;
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return true;
+}
+
+class HostDialog : public ui::Dialog {
+public:
+    explicit HostDialog(UINT templateId) : Dialog(templateId) {}
+    using ui::Dialog::OnCommandId;
+};
+
+// A push button made at run time; it goes with its parent.
+HWND MakeButton(HWND parent, const char* text, DWORD style, int x, int y, int id = 0) {
+    return CreateWindowExA(0, "BUTTON", text, WS_CHILD | WS_VISIBLE | style, x, y, 80, 24, parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
+}
+
+// The status pop-up hosts the button under test (its push button 1002) and a
+// second push button after it in the tab order.
+class ImageButtonTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_host.Create(nullptr));
+        SetWindowPos(m_host, HWND_TOPMOST, 200, 200, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+        m_host.OnCommandId(IDC_POPUP_STATE, [this] { ++m_clicks; });
+        ASSERT_TRUE(m_button.SubclassDlgItem(IDC_POPUP_STATE, m_host));
+        m_next = MakeButton(m_host, "Next", WS_TABSTOP | BS_PUSHBUTTON, 90, 46, kNextId);
+        ASSERT_NE(nullptr, m_next);
+        vxtest::PumpFor(20);
+    }
+    void TearDown() override {
+        // Leaves the pointer where it hovers nothing of the next test.
+        SetCursorPos(0, 0);
+    }
+
+    // The fixture bitmap as the button's only image.
+    void UseFramedBitmap() { ASSERT_EQ(0u, m_button.SetBitmapPair(MakeFramedBitmap(), kWhite, nullptr, 0)); }
+
+    // A point of the pop-up clear of all its controls.
+    POINT Outside() const { return ScreenPoint(m_host, 150, 8); }
+
+    enum State { NORMAL, HOVERED, PRESSED, FOCUSED };
+    static const char* Name(State state) {
+        static const char* const names[] = {"normal", "hovered", "pressed", "focused"};
+        return names[state];
+    }
+    void Enter(State state) {
+        switch (state) {
+        case NORMAL:
+            break;
+        case HOVERED:
+            ASSERT_TRUE(MoveOn());
+            break;
+        case PRESSED:
+            SendMessageA(m_button, BM_SETSTATE, TRUE, 0);
+            break;
+        case FOCUSED:
+            SetFocus(m_button);
+            break;
+        }
+    }
+    void BackToNormal() {
+        SendMessageA(m_button, BM_SETSTATE, FALSE, 0);
+        SetFocus(m_next);
+        ASSERT_TRUE(MoveOff());
+    }
+
+    // Real mouse moves out of the button and back onto it.
+    bool MoveOff() {
+        SendMouse(0, Outside());
+        return vxtest::PumpUntil([this] { return !m_button.IsHovering(); }, 2000);
+    }
+    bool MoveOn() {
+        SendMouse(0, CentreOf(m_button));
+        return vxtest::PumpUntil([this] { return m_button.IsHovering(); }, 2000);
+    }
+
+    int m_clicks = 0;
+    HostDialog m_host{IDD_STATUS_POPUP};
+    ImageButton m_button;
+    HWND m_next = nullptr;
+};
+
+TEST_F(ImageButtonTest, PlacementAboveTwoIsRefusedAndKeepsTheOldOne) {
+    EXPECT_EQ(0u, m_button.SetImagePlacement(1));
+    EXPECT_EQ(4u, m_button.SetImagePlacement(3));
+    EXPECT_EQ(1, m_button.ImagePlacement());
+    EXPECT_EQ(4u, m_button.SetImagePlacement(255));
+    EXPECT_EQ(1, m_button.ImagePlacement());
+}
+
+TEST_F(ImageButtonTest, OneBitmapShowsInEveryStateWithItsWhiteShowingTheBackground) {
+    UseFramedBitmap();
+    ASSERT_EQ(0u, m_button.SetImagePlacement(1));
+    COLORREF face = GetSysColor(COLOR_BTNFACE), light = GetSysColor(COLOR_BTNHILIGHT),
+             dark = GetSysColor(COLOR_BTNSHADOW);
+    ASSERT_NE(kWhite, face) << "the background must differ from the bitmap's white";
+    RECT client;
+    GetClientRect(m_button, &client);
+    // Above the caption: centred across, 3 pixels from the top.
+    const RECT above = {(client.right - kBitmapWidth) / 2, 3, (client.right - kBitmapWidth) / 2 + kBitmapWidth,
+                        3 + kBitmapHeight};
+    struct Case {
+        State state;
+        COLORREF topLeft, bottomRight;  // the frame's colours, or the background
+        int shift;
+    };
+    const Case cases[] = {
+        {NORMAL, face, face, 0},
+        {HOVERED, light, dark, 0},
+        {PRESSED, dark, light, 1},
+        {FOCUSED, face, face, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Name(c.state));
+        Enter(c.state);
+        Rendering r = Render(m_button);
+        EXPECT_EQ(0, r.Count([](COLORREF p) { return p == kUnpainted; })) << "the whole button is painted";
+        RECT image = above;
+        OffsetRect(&image, c.shift, c.shift);
+        EXPECT_EQ(Describe(image), Describe(FramedImageRect(r)));
+        EXPECT_EQ(kRedPixels, r.Count(IsRed));
+        int frame = 0, frameOnFace = 0;
+        for (int y = image.top; y < image.bottom; ++y)
+            for (int x = image.left; x < image.right; ++x)
+                if (x < image.left + kFrame || x >= image.right - kFrame || y < image.top + kFrame ||
+                    y >= image.bottom - kFrame) {
+                    ++frame;
+                    frameOnFace += r.At(x, y) == face ? 1 : 0;
+                }
+        EXPECT_EQ(frame, frameOnFace) << "the white frame of the bitmap shows the background";
+        EXPECT_EQ(c.topLeft, r.At(0, 0));
+        EXPECT_EQ(c.bottomRight, r.At(r.width - 1, r.height - 1));
+        BackToNormal();
+    }
+}
+
+TEST_F(ImageButtonTest, HoverImageWhileHoveredOrPressedElseTheNormalOne) {
+    struct Case {
+        State state;
+        bool hoverImage;
+    };
+    const Case cases[] = {{NORMAL, false}, {HOVERED, true}, {PRESSED, true}, {FOCUSED, false}};
+
+    // Bitmaps: a red hover block, a blue normal one.
+    ASSERT_EQ(0u, m_button.SetBitmapPair(MakeFramedBitmap(kRed), kWhite, MakeFramedBitmap(RGB(0, 0, 255)), kWhite));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("bitmaps, ") + Name(c.state));
+        Enter(c.state);
+        Rendering r = Render(m_button);
+        EXPECT_EQ(c.hoverImage ? kRedPixels : 0, r.Count(IsRed));
+        EXPECT_EQ(c.hoverImage ? 0 : kRedPixels, r.Count(IsBlue));
+        BackToNormal();
+    }
+    // Icons: the coloured hover icon, its grey copy otherwise.
+    ASSERT_EQ(0u, m_button.LoadIconPair(IDI_HELP, ImageButton::GREY_COPY));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("icons, ") + Name(c.state));
+        Enter(c.state);
+        Rendering r = Render(m_button);
+        int coloured = r.Count(IsColoured);
+        EXPECT_TRUE(c.hoverImage ? coloured > 0 : coloured == 0) << coloured << " coloured pixels";
+        BackToNormal();
+    }
+}
+
+TEST_F(ImageButtonTest, DisabledButtonDrawsItsBitmapEmbossedAndItsCaptionEtched) {
+    UseFramedBitmap();
+    COLORREF face = GetSysColor(COLOR_BTNFACE), light = GetSysColor(COLOR_BTNHILIGHT),
+             dark = GetSysColor(COLOR_BTNSHADOW);
+    auto embossColours = [&](COLORREF p) { return p == face || p == light || p == dark; };
+
+    SetWindowTextA(m_button, "");  // the image alone first
+    Rendering enabled = Render(m_button);
+    RECT block = enabled.Bounds([&](int x, int y) { return IsRed(enabled.At(x, y)); });
+    ASSERT_FALSE(IsRectEmpty(&block));
+    EnableWindow(m_button, FALSE);
+    Rendering disabled = Render(m_button);
+    EXPECT_EQ(0, disabled.Count(IsRed));
+    EXPECT_EQ(disabled.width * disabled.height, disabled.Count(embossColours)) << "only face, shadow and highlight";
+    // The bitmap's shape in shadow, its highlight one pixel right and down;
+    // the white (transparent) frame leaves no trace.
+    EXPECT_EQ(Describe(block), Describe(disabled.Bounds([&](int x, int y) { return disabled.At(x, y) == dark; })));
+    EXPECT_EQ(kRedPixels, disabled.Count([&](COLORREF p) { return p == dark; }));
+    RECT highlight = block;
+    OffsetRect(&highlight, 1, 1);
+    EXPECT_EQ(Describe(highlight),
+              Describe(disabled.Bounds([&](int x, int y) { return disabled.At(x, y) == light; })));
+
+    SetWindowTextA(m_button, "Active");
+    Rendering etched = Render(m_button);
+    EXPECT_EQ(etched.width * etched.height, etched.Count(embossColours))
+        << "the caption is etched in highlight and shadow";
+    EXPECT_GT(etched.Count([&](COLORREF p) { return p == dark; }), kRedPixels) << "the caption is drawn";
+}
+
+TEST_F(ImageButtonTest, ImageRectangleForEachPlacementWithAndWithoutCaption) {
+    const int width = 160, height = 64;
+    SetWindowPos(m_button, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
+    UseFramedBitmap();
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    const int centredX = (width - kBitmapWidth) / 2, centredY = (height - kBitmapHeight) / 2;
+    enum Side { NO_CAPTION, RIGHT_OF_IMAGE, BELOW_IMAGE, LEFT_OF_IMAGE };
+    struct Case {
+        int placement;
+        const char* caption;
+        int left, top;
+        Side captionSide;
+    };
+    const Case cases[] = {
+        {0, "Go", 3, centredY, RIGHT_OF_IMAGE},
+        {0, "", centredX, centredY, NO_CAPTION},
+        {1, "Go", centredX, 3, BELOW_IMAGE},
+        {1, "", centredX, centredY, NO_CAPTION},
+        {2, "Go", width - kBitmapWidth - 3, centredY, LEFT_OF_IMAGE},
+        {2, "", centredX, 3, NO_CAPTION},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("placement " + std::to_string(c.placement) + " caption \"" + c.caption + "\"");
+        ASSERT_EQ(0u, m_button.SetImagePlacement(c.placement));
+        SetWindowTextA(m_button, c.caption);
+        Rendering r = Render(m_button);
+        RECT image = FramedImageRect(r);
+        RECT expected = {c.left, c.top, c.left + kBitmapWidth, c.top + kBitmapHeight};
+        EXPECT_EQ(Describe(expected), Describe(image));
+        RECT ink = r.Bounds([&](int x, int y) {
+            POINT p = {x, y};
+            return r.At(x, y) != face && !PtInRect(&image, p);
+        });
+        switch (c.captionSide) {
+        case NO_CAPTION:
+            EXPECT_TRUE(IsRectEmpty(&ink)) << Describe(ink);
+            break;
+        case RIGHT_OF_IMAGE:
+            EXPECT_GE(ink.left, image.right) << Describe(ink);
+            break;
+        case BELOW_IMAGE:
+            EXPECT_GE(ink.top, image.bottom) << Describe(ink);
+            break;
+        case LEFT_OF_IMAGE:
+            EXPECT_LE(ink.right, image.left) << Describe(ink);
+            break;
+        }
+        if (c.captionSide != NO_CAPTION) {
+            EXPECT_FALSE(IsRectEmpty(&ink)) << "the caption is drawn";
+        }
+    }
+}
+
+TEST_F(ImageButtonTest, HoverDoesNotStartWhileTheLeftButtonIsHeldDownFromOutside) {
+    POINT outside = Outside(), over = CentreOf(m_button);
+    ASSERT_EQ(m_host.Hwnd(), WindowFromPoint(outside));
+    ASSERT_EQ(m_button.Hwnd(), WindowFromPoint(over));
+    MessageRecorder seen(m_button);
+    SendMouse(0, outside);
+    SendMouse(MOUSEEVENTF_LEFTDOWN, outside);
+    vxtest::PumpFor(50);
+    SendMouse(0, over);
+    ASSERT_TRUE(vxtest::PumpUntil([&] { return !seen.Of(WM_MOUSEMOVE).empty(); }, 2000));
+    vxtest::PumpFor(100);
+    for (WPARAM keys : seen.Of(WM_MOUSEMOVE)) EXPECT_TRUE(keys & MK_LBUTTON) << "the moves came with the button held";
+    EXPECT_FALSE(m_button.IsHovering());
+
+    SendMouse(MOUSEEVENTF_LEFTUP, over);
+    over.x += 1;
+    SendMouse(0, over);
+    EXPECT_TRUE(vxtest::PumpUntil([&] { return m_button.IsHovering(); }, 2000)) << "a move with the button up";
+    EXPECT_TRUE(MoveOff()) << "leaving the button ends the hover";
+    EXPECT_EQ(0, m_clicks) << "a release without a press on it is no click";
+}
+
+TEST_F(ImageButtonTest, HoverEndsOnLeaveFocusLossCancelModeAndDisabling) {
+    struct Case {
+        const char* what;
+        std::function<void()> act;
+    };
+    const Case cases[] = {
+        {"mouse leave", [&] { SendMessageA(m_button, WM_MOUSELEAVE, 0, 0); }},
+        {"focus lost", [&] { SetFocus(m_next); }},
+        {"cancel mode", [&] { SendMessageA(m_button, WM_CANCELMODE, 0, 0); }},
+        {"disabled", [&] { EnableWindow(m_button, FALSE); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetFocus(m_button);
+        ASSERT_TRUE(MoveOn());
+        c.act();
+        EXPECT_FALSE(m_button.IsHovering());
+        EnableWindow(m_button, TRUE);
+        ASSERT_TRUE(MoveOff());
+    }
+}
+
+TEST_F(ImageButtonTest, ClickFocusesTheButtonAndTheParentStillGetsTheCommand) {
+    SetFocus(m_next);
+    POINT over = CentreOf(m_button);
+    SendMouse(0, over);
+    SendMouse(MOUSEEVENTF_LEFTDOWN, over);
+    SendMouse(MOUSEEVENTF_LEFTUP, over);
+    EXPECT_TRUE(vxtest::PumpUntil([&] { return m_clicks == 1; }, 2000));
+    EXPECT_EQ(m_button.Hwnd(), GetFocus());
+
+    // The click notification alone, as the dialog manager sends it for Enter:
+    // the button was never pressed, so the focus comes from the button itself.
+    SetFocus(m_next);
+    SendMessageA(m_host, WM_COMMAND, MAKEWPARAM(IDC_POPUP_STATE, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(m_button.Hwnd()));
+    EXPECT_EQ(2, m_clicks);
+    EXPECT_EQ(m_button.Hwnd(), GetFocus());
+}
+
+TEST_F(ImageButtonTest, FastSecondClickIsASecondClick) {
+    MessageRecorder seen(m_button);
+    POINT over = CentreOf(m_button);
+    SendMouse(0, over);
+    for (int i = 0; i < 2; ++i) {
+        SendMouse(MOUSEEVENTF_LEFTDOWN, over);
+        SendMouse(MOUSEEVENTF_LEFTUP, over);
+    }
+    EXPECT_TRUE(vxtest::PumpUntil([&] { return m_clicks == 2; }, 2000)) << m_clicks << " clicks";
+    EXPECT_EQ(1u, seen.Of(WM_LBUTTONDBLCLK).size()) << "the second press came as a double-click";
+}
+
+TEST_F(ImageButtonTest, ReplacingImagesAgainAndAgainKeepsTheGdiObjectCount) {
+    {
+        int before = GdiObjectCount();
+        HBITMAP probe = CreateBitmap(1, 1, 1, 1, nullptr);
+        ASSERT_EQ(before + 1, GdiObjectCount()) << "the GDI object count works";
+        DeleteObject(probe);
+        ASSERT_EQ(before, GdiObjectCount());
+    }
+    // Paints enabled and disabled, so that the drawing is counted too.
+    auto paint = [&] {
+        Render(m_button);
+        EnableWindow(m_button, FALSE);
+        Render(m_button);
+        EnableWindow(m_button, TRUE);
+    };
+
+    ASSERT_EQ(0u, m_button.LoadBitmapPair(IDB_SHIELD_ACTIVE, kWhite, IDB_DELETE, kWhite));
+    paint();
+    const int withBitmaps = GdiObjectCount();
+    for (int round = 0; round < 20; ++round) {
+        HGDIOBJ replaced[] = {m_button.Bitmap(0), m_button.Mask(0), m_button.Bitmap(1), m_button.Mask(1)};
+        ASSERT_EQ(0u, m_button.LoadBitmapPair(IDB_SHIELD_ACTIVE, kWhite, IDB_DELETE, kWhite));
+        paint();
+        for (HGDIOBJ gone : replaced) EXPECT_EQ(0u, GetObjectType(gone)) << "round " << round;
+    }
+    EXPECT_EQ(withBitmaps, GdiObjectCount());
+
+    const std::vector<COLORREF> bands = {kRed, kWhite};
+    ASSERT_EQ(0u, m_button.SetIconPair(MakeBandIcon(bands), MakeBandIcon(bands)));
+    EXPECT_EQ(nullptr, m_button.Bitmap(0));
+    paint();
+    const int withIcons = GdiObjectCount();
+    EXPECT_LT(withIcons, withBitmaps + 4) << "the bitmaps went when icons came";
+    for (int round = 0; round < 20; ++round) {
+        HICON replaced[] = {m_button.Icon(0), m_button.Icon(1)};
+        // Alternately a given pair and a grey copy.
+        ASSERT_EQ(0u, m_button.SetIconPair(MakeBandIcon(bands), MakeBandIcon(bands), round % 2 == 1));
+        paint();
+        for (HICON gone : replaced) EXPECT_FALSE(IconExists(gone)) << "round " << round;
+    }
+    EXPECT_EQ(withIcons, GdiObjectCount());
+}
+
+TEST_F(ImageButtonTest, GreyCopyOfAResourceIconCoversTheSamePixelsInGrey) {
+    ASSERT_EQ(0u, m_button.LoadIconPair(IDI_HELP, ImageButton::GREY_COPY));
+    IconPixels hover = ReadIcon(m_button.Icon(0)), grey = ReadIcon(m_button.Icon(1));
+    ASSERT_GT(hover.size, 0);
+    ASSERT_EQ(hover.size, grey.size);
+    // Each icon drawn on blue: the same pixels are covered, in grey.
+    const COLORREF blue = RGB(0, 0, 255);
+    auto drawOnBlue = [&](HICON icon) {
+        return PaintOn(hover.size, hover.size, blue,
+                       [&](HDC dc) { DrawIconEx(dc, 0, 0, icon, hover.size, hover.size, 0, nullptr, DI_NORMAL); });
+    };
+    std::vector<COLORREF> hoverDrawn = drawOnBlue(m_button.Icon(0)), greyDrawn = drawOnBlue(m_button.Icon(1));
+    int covered = 0;
+    for (size_t i = 0; i < hoverDrawn.size(); ++i) {
+        bool hoverCovers = hoverDrawn[i] != blue, greyCovers = greyDrawn[i] != blue;
+        EXPECT_EQ(hoverCovers, greyCovers) << "pixel " << i;
+        covered += hoverCovers ? 1 : 0;
+        COLORREF g = grey.colour[i];
+        EXPECT_TRUE(GetRValue(g) == GetGValue(g) && GetGValue(g) == GetBValue(g)) << "pixel " << i;
+    }
+    EXPECT_GT(covered, 0);
+}
+
+TEST_F(ImageButtonTest, TooltipHasOneToolOverTheButtonAndWrapsAt400Pixels) {
+    m_button.SetTipText("Delete the selected file\r\nfrom the drive");
+    HWND tip = m_button.ToolTip();
+    ASSERT_NE(nullptr, tip);
+    EXPECT_EQ(400, SendMessageA(tip, TTM_GETMAXTIPWIDTH, 0, 0));
+    auto tool = [&](std::string* text, RECT* area) {
+        char buffer[128] = {};
+        TOOLINFOA info = {};
+        info.cbSize = TTTOOLINFOA_V1_SIZE;
+        info.hwnd = m_button;
+        info.uId = 1;
+        info.lpszText = buffer;
+        bool found = SendMessageA(tip, TTM_GETTOOLINFOA, 0, reinterpret_cast<LPARAM>(&info)) != 0;
+        *text = buffer;
+        *area = info.rect;
+        return found;
+    };
+    std::string text;
+    RECT area, client;
+    GetClientRect(m_button, &client);
+    ASSERT_TRUE(tool(&text, &area));
+    EXPECT_EQ("Delete the selected file\r\nfrom the drive", text);
+    EXPECT_EQ(Describe(client), Describe(area));
+
+    m_button.SetTipText("Other");
+    m_button.SetTipText(nullptr);
+    EXPECT_EQ(1, SendMessageA(tip, TTM_GETTOOLCOUNT, 0, 0));
+    ASSERT_TRUE(tool(&text, &area));
+    EXPECT_EQ("Other", text);
+}
+
+TEST_F(ImageButtonTest, TooltipIsMadeOnFirstNeed) {
+    // A button no message has reached yet.
+    ImageButton button;
+    ASSERT_TRUE(button.Attach(MakeButton(m_host, "New", BS_PUSHBUTTON, 180, 4)));
+    EXPECT_EQ(nullptr, button.ToolTip());
+    MSG msg = {button, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5), GetTickCount(), CentreOf(button)};
+    ui::Window::FilterMessage(&msg);
+    EXPECT_NE(nullptr, button.ToolTip()) << "by the first message filtered for the button";
+}
+
+TEST_F(ImageButtonTest, PointerCursorIsShownOverTheButtonAndReleasedWhenReplaced) {
+    auto setCursor = [&] {
+        return SendMessageA(m_button, WM_SETCURSOR, reinterpret_cast<WPARAM>(m_button.Hwnd()),
+                            MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    };
+    ASSERT_EQ(0u, m_button.SetPointerCursor(IDCUR_HAND));
+    EXPECT_TRUE(setCursor());
+    HCURSOR hand = GetCursor();
+    EXPECT_TRUE(IconExists(hand));
+    ASSERT_EQ(0u, m_button.SetPointerCursor(0));
+    EXPECT_FALSE(IconExists(hand)) << "the replaced pointer is destroyed";
+    EXPECT_FALSE(setCursor()) << "no pointer: default handling";
+}
+
+TEST_F(ImageButtonTest, TakesOverAsOwnerDrawAndKeepsTheDefaultButtonRole) {
+    HWND raw = MakeButton(m_host, "OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 180, 4);
+    ImageButton button;
+    ASSERT_TRUE(button.Attach(raw));
+    auto role = [](HWND h) { return SendMessageA(h, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON); };
+    auto type = [](HWND h) { return GetWindowLongA(h, GWL_STYLE) & 0x1F; };
+    EXPECT_EQ(BS_OWNERDRAW, type(m_button));
+    EXPECT_EQ(DLGC_UNDEFPUSHBUTTON, role(m_button)) << "the pop-up's ordinary push button";
+
+    struct Case {
+        const char* what;
+        bool setStyle;  // false: as taken over
+        WPARAM style;
+        LRESULT role;
+    };
+    const Case cases[] = {
+        {"taken over from a default push button", false, 0, DLGC_DEFPUSHBUTTON},
+        {"made an ordinary push button", true, BS_PUSHBUTTON, DLGC_UNDEFPUSHBUTTON},
+        {"made the default again", true, BS_DEFPUSHBUTTON, DLGC_DEFPUSHBUTTON},
+        {"another type keeps the role", true, BS_CHECKBOX, DLGC_DEFPUSHBUTTON},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.setStyle) SendMessageA(raw, BM_SETSTYLE, c.style, TRUE);
+        EXPECT_EQ(BS_OWNERDRAW, type(raw));
+        EXPECT_EQ(c.role, role(raw));
+    }
+}
+
+// The main window's template with its eight buttons in the styles the
+// program uses, saved as screenshots/image_buttons.png to be looked at.
+TEST(ImageButtonLook, ScreenshotOfTheMainWindowButtons) {
+    HostDialog host(IDD_MAIN);
+    ASSERT_TRUE(host.Create(nullptr));
+    SetWindowPos(host, HWND_TOPMOST, 20, 20, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+    struct Look {
+        int id;
+        int hoverImage, normalImage;  // bitmaps, or icons when `icon`
+        bool icon;
+        int placement;
+    };
+    const Look looks[] = {
+        {IDC_BTN_INFO, IDB_PAGE_INFO_HOVER, IDB_PAGE_INFO, false, 1},
+        {IDC_BTN_SHIELD, IDB_PAGE_SHIELD_HOVER, IDB_PAGE_SHIELD, false, 1},    // hovered
+        {IDC_BTN_SCAN, IDI_USB_DRIVE, 0, true, 0},                             // icon left of the caption
+        {IDC_BTN_MEMORY, IDB_PAGE_MEMORY_HOVER, IDB_PAGE_MEMORY, false, 1},    // disabled
+        {IDC_BTN_QUARANTINE, IDB_PAGE_QUARANTINE_HOVER, 0, false, 1},          // pressed
+        {IDC_BTN_TOOLS, IDI_HELP, ImageButton::GREY_COPY, true, 2},            // icon right, grey copy
+        {IDC_BTN_REPAIR, IDI_AUTORUN_FILE, 0, true, 1},                        // disabled icon
+        {IDC_BTN_STARTUP, IDB_PAGE_STARTUP_HOVER, IDB_PAGE_STARTUP, false, 1}, // focused
+    };
+    ImageButton buttons[8];
+    for (int i = 0; i < 8; ++i) {
+        const Look& look = looks[i];
+        ASSERT_TRUE(buttons[i].SubclassDlgItem(look.id, host));
+        DWORD loaded = look.icon ? buttons[i].LoadIconPair(look.hoverImage, look.normalImage)
+                                 : buttons[i].LoadBitmapPair(look.hoverImage, kWhite, look.normalImage, kWhite);
+        ASSERT_EQ(0u, loaded);
+        ASSERT_EQ(0u, buttons[i].SetImagePlacement(look.placement));
+        buttons[i].SetPointerCursor(IDCUR_HAND);
+    }
+    EnableWindow(host.Item(IDC_BTN_MEMORY), FALSE);
+    EnableWindow(host.Item(IDC_BTN_REPAIR), FALSE);
+    SendMessageA(host.Item(IDC_BTN_QUARANTINE), BM_SETSTATE, TRUE, 0);
+    SetFocus(host.Item(IDC_BTN_STARTUP));
+    SendMouse(0, CentreOf(buttons[1]));
+    EXPECT_TRUE(vxtest::PumpUntil([&] { return buttons[1].IsHovering(); }, 2000));
+    vxtest::PumpFor(200);
+    std::string path = vxtest::SaveScreenshot(host, "image_buttons");
+    EXPECT_FALSE(path.empty());
+    SetCursorPos(0, 0);
+}
+
+}  // namespace
