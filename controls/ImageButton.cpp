@@ -326,14 +326,14 @@ LRESULT ImageButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         break;
     case WM_ENABLE:
         if (!wParam) {
-            bool hadFocus = GetFocus() == Hwnd();
             LRESULT result = Default();
-            // Focus on a disabled button would leave the keyboard stuck.
-            if (hadFocus) {
-                HWND parent = GetParent(Hwnd());
-                HWND next = GetNextDlgTabItem(parent, Hwnd(), FALSE);
-                SetFocus(next && next != Hwnd() ? next : parent);
-            }
+            // The system has already taken the focus from the disabled button
+            // (to nowhere) before this message, so it cannot be asked whether
+            // the button had it: the focus moves on in any case, so that the
+            // keyboard is never left without a control.
+            HWND parent = GetParent(Hwnd());
+            HWND next = GetNextDlgTabItem(parent, Hwnd(), FALSE);
+            SetFocus(next && next != Hwnd() ? next : parent);
             EndHover();
             return result;
         }

@@ -582,6 +582,21 @@ TEST_F(ImageButtonTest, FastSecondClickIsASecondClick) {
     EXPECT_EQ(1u, seen.Of(WM_LBUTTONDBLCLK).size()) << "the second press came as a double-click";
 }
 
+TEST_F(ImageButtonTest, DisablingTheFocusedButtonMovesTheFocusOn) {
+    SetFocus(m_button);
+    EnableWindow(m_button, FALSE);
+    EXPECT_EQ(m_next, GetFocus()) << "to the next tab stop";
+
+    EnableWindow(m_button, TRUE);
+    DestroyWindow(m_next);
+    SetFocus(m_button);
+    EnableWindow(m_button, FALSE);
+    // The pop-up itself, which as a dialog hands the focus to one of its controls.
+    HWND focus = GetFocus();
+    EXPECT_TRUE(focus == m_host.Hwnd() || IsChild(m_host, focus)) << "with no other tab stop, into the pop-up";
+    EXPECT_NE(m_button.Hwnd(), focus);
+}
+
 TEST_F(ImageButtonTest, ReplacingImagesAgainAndAgainKeepsTheGdiObjectCount) {
     {
         int before = GdiObjectCount();
