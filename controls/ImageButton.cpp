@@ -159,7 +159,8 @@ DWORD ImageButton::SetBitmapPair(HBITMAP hoverBitmap, COLORREF hoverTransparent,
     for (int i = 0; i < 2; ++i) {
         if (!bitmaps[i]) continue;
         BITMAP info;
-        if (!GetObjectA(bitmaps[i], sizeof info, &info)) {
+        // GetObject also answers for brushes, pens and fonts: only a bitmap has a size.
+        if (GetObjectType(bitmaps[i]) != OBJ_BITMAP || GetObjectA(bitmaps[i], sizeof info, &info) != sizeof info) {
             ReleaseImages(true);
             return 1;
         }
@@ -185,6 +186,12 @@ HBITMAP ImageButton::CreateMask(HBITMAP bitmap, DWORD width, DWORD height, COLOR
         return nullptr;
     }
     ui::ScopedSelect selectColour(colourDc, bitmap);
+    // A bitmap still selected into another DC cannot be selected here, and
+    // then its pixels cannot be read.
+    if (GetCurrentObject(colourDc, OBJ_BITMAP) != bitmap) {
+        DeleteObject(mask);
+        return nullptr;
+    }
     ui::ScopedSelect selectMask(maskDc, mask);
     // Colour to monochrome: pixels of the background colour become 1.
     SetBkColor(colourDc, transparent);

@@ -640,6 +640,82 @@ TEST_F(ImageButtonTest, ReplacingImagesAgainAndAgainKeepsTheGdiObjectCount) {
     EXPECT_EQ(withIcons, GdiObjectCount());
 }
 
+TEST_F(ImageButtonTest, ConfigurationResults) {
+    ui::ScopedWindowDc screen(nullptr);
+    ui::ScopedMemoryDc holder(CreateCompatibleDC(screen));
+    HBITMAP held = CreateCompatibleBitmap(screen, 8, 8);
+    HGDIOBJ unheld = SelectObject(holder, held);
+    HBITMAP deleted = MakeFramedBitmap();
+    DeleteObject(deleted);
+    HICON destroyed = MakeBandIcon({kRed});
+    DestroyIcon(destroyed);
+
+    // What becomes of the images the button held before the call.
+    enum Images { REPLACED, ALL_RELEASED, KEPT };
+    struct Case {
+        const char* what;
+        std::function<DWORD()> call;
+        DWORD result;
+        Images images;
+    };
+    const Case cases[] = {
+        {"two bitmap resources",
+         [&] { return m_button.LoadBitmapPair(IDB_SHIELD_ACTIVE, kWhite, IDB_DELETE, kWhite); }, 0, REPLACED},
+        {"two icon resources", [&] { return m_button.LoadIconPair(IDI_HELP, IDI_TRAY); }, 0, REPLACED},
+        {"an icon and its grey copy", [&] { return m_button.LoadIconPair(IDI_HELP, ImageButton::GREY_COPY); }, 0,
+         REPLACED},
+        {"a deleted bitmap", [&] { return m_button.SetBitmapPair(deleted, kWhite, nullptr, 0); }, 1, ALL_RELEASED},
+        {"a brush for a bitmap",
+         [&] {
+             HBITMAP brush = reinterpret_cast<HBITMAP>(CreateSolidBrush(kRed));
+             return m_button.SetBitmapPair(brush, kWhite, nullptr, 0);
+         },
+         1, ALL_RELEASED},
+        {"a font for a bitmap",
+         [&] {
+             HBITMAP font = reinterpret_cast<HBITMAP>(GetStockObject(ANSI_VAR_FONT));
+             return m_button.SetBitmapPair(font, kWhite, nullptr, 0);
+         },
+         1, ALL_RELEASED},
+        {"a good bitmap, then a pen",
+         [&] {
+             HBITMAP pen = reinterpret_cast<HBITMAP>(CreatePen(PS_SOLID, 1, kRed));
+             return m_button.SetBitmapPair(MakeFramedBitmap(), kWhite, pen, kWhite);
+         },
+         1, ALL_RELEASED},
+        {"a bitmap held by another DC", [&] { return m_button.SetBitmapPair(held, kWhite, nullptr, 0); }, 2,
+         ALL_RELEASED},
+        {"a destroyed icon", [&] { return m_button.SetIconPair(destroyed, nullptr); }, 1, ALL_RELEASED},
+        {"the hand pointer", [&] { return m_button.SetPointerCursor(IDCUR_HAND); }, 0, KEPT},
+        {"a missing pointer", [&] { return m_button.SetPointerCursor(9999); }, 1, KEPT},
+        {"placement 2", [&] { return m_button.SetImagePlacement(2); }, 0, KEPT},
+        {"placement 3", [&] { return m_button.SetImagePlacement(3); }, 4, KEPT},
+        {"hover frame off", [&] { return m_button.EnableHoverFrame(false); }, 0, KEPT},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(0u, m_button.LoadBitmapPair(IDB_SHIELD_ACTIVE, kWhite, 0, 0));
+        HBITMAP before = m_button.Bitmap(0);
+        EXPECT_EQ(c.result, c.call());
+        bool hasImage = m_button.Bitmap(0) || m_button.Icon(0);
+        switch (c.images) {
+        case REPLACED:
+            EXPECT_TRUE(hasImage);
+            EXPECT_EQ(0u, GetObjectType(before));
+            break;
+        case ALL_RELEASED:
+            EXPECT_FALSE(hasImage || m_button.Bitmap(1) || m_button.Icon(1));
+            EXPECT_EQ(0u, GetObjectType(before));
+            break;
+        case KEPT:
+            EXPECT_EQ(before, m_button.Bitmap(0));
+            break;
+        }
+    }
+    SelectObject(holder, unheld);
+    DeleteObject(held);
+}
+
 TEST_F(ImageButtonTest, GreyCopyOfAResourceIconCoversTheSamePixelsInGrey) {
     ASSERT_EQ(0u, m_button.LoadIconPair(IDI_HELP, ImageButton::GREY_COPY));
     IconPixels hover = ReadIcon(m_button.Icon(0)), grey = ReadIcon(m_button.Icon(1));
