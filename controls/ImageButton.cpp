@@ -122,8 +122,10 @@ HICON ImageButton::CreateGreyIcon(HICON icon) {
             for (int x = 0; x < width; ++x) {
                 COLORREF pixel = GetPixel(target, x, y);
                 if ((pixel & 0xFFFFFF) == 0) continue;  // black stays black
-                BYTE luminance = static_cast<BYTE>(GetRValue(pixel) * 0.299 + GetGValue(pixel) * 0.587 +
-                                                   GetBValue(pixel) * 0.114);
+                // Integer weights, exact: in floating point a grey such as
+                // 128 came out one step darker.
+                BYTE luminance = static_cast<BYTE>(
+                    (299 * GetRValue(pixel) + 587 * GetGValue(pixel) + 114 * GetBValue(pixel)) / 1000);
                 SetPixel(target, x, y, RGB(luminance, luminance, luminance));
             }
         }

@@ -716,6 +716,21 @@ TEST_F(ImageButtonTest, ConfigurationResults) {
     DeleteObject(held);
 }
 
+TEST_F(ImageButtonTest, GreyCopyWeighsTheChannelsKeepsBlackAndTheMask) {
+    const std::vector<COLORREF> bands = {kRed, RGB(0, 255, 0), RGB(0, 0, 255), RGB(0, 0, 0),
+                                         kWhite, RGB(128, 128, 128), RGB(10, 200, 30), RGB(200, 100, 51)};
+    ASSERT_EQ(0u, m_button.SetIconPair(MakeBandIcon(bands), nullptr, true));
+    IconPixels hover = ReadIcon(m_button.Icon(0)), grey = ReadIcon(m_button.Icon(1));
+    ASSERT_EQ(kIconSize, grey.size);
+    for (size_t i = 0; i < bands.size(); ++i) {
+        COLORREF c = bands[i];
+        int luminance = (299 * GetRValue(c) + 587 * GetGValue(c) + 114 * GetBValue(c)) / 1000;
+        EXPECT_EQ(RGB(luminance, luminance, luminance), grey.colour[(i * 2) * kIconSize + 8])
+            << "band " << i << " " << std::hex << c;
+    }
+    EXPECT_EQ(hover.mask, grey.mask) << "the grey copy uses the hover icon's own mask";
+}
+
 TEST_F(ImageButtonTest, GreyCopyOfAResourceIconCoversTheSamePixelsInGrey) {
     ASSERT_EQ(0u, m_button.LoadIconPair(IDI_HELP, ImageButton::GREY_COPY));
     IconPixels hover = ReadIcon(m_button.Icon(0)), grey = ReadIcon(m_button.Icon(1));
