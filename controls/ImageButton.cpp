@@ -38,7 +38,10 @@ void ImageButton::OnAttached() {
 }
 
 void ImageButton::OnFinalDestroy() {
-    // The tooltip is owned by the button and went with it.
+    // A pop-up's owner is always a top-level window, so the tooltip belongs to
+    // the dialog: it must go with the button here, or it would outlive it.
+    // When the whole dialog goes, its owned windows are already gone.
+    if (m_tipCtrl && IsWindow(m_tipCtrl)) DestroyWindow(m_tipCtrl);
     m_tipCtrl = nullptr;
     m_bMouseOver = false;
     ReleaseImages(true);

@@ -809,6 +809,32 @@ TEST_F(ImageButtonTest, PointerCursorIsShownOverTheButtonAndReleasedWhenReplaced
     EXPECT_FALSE(setCursor()) << "no pointer: default handling";
 }
 
+TEST_F(ImageButtonTest, DestroyingTheButtonReleasesImagesPointerAndTooltip) {
+    HWND bitmapWindow = MakeButton(m_host, "Bitmaps", BS_PUSHBUTTON, 180, 4);
+    HWND iconWindow = MakeButton(m_host, "Icons", BS_PUSHBUTTON, 180, 30);
+    ImageButton withBitmaps, withIcons;
+    ASSERT_TRUE(withBitmaps.Attach(bitmapWindow));
+    ASSERT_TRUE(withIcons.Attach(iconWindow));
+    ASSERT_EQ(0u, withBitmaps.LoadBitmapPair(IDB_SHIELD_ACTIVE, kWhite, IDB_DELETE, kWhite));
+    HGDIOBJ bitmaps[] = {withBitmaps.Bitmap(0), withBitmaps.Mask(0), withBitmaps.Bitmap(1), withBitmaps.Mask(1)};
+    ASSERT_EQ(0u, withBitmaps.SetPointerCursor(IDCUR_HAND));
+    SendMessageA(withBitmaps, WM_SETCURSOR, reinterpret_cast<WPARAM>(withBitmaps.Hwnd()),
+                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    HCURSOR hand = GetCursor();
+    SetCursor(nullptr);  // not in use when it goes
+    withBitmaps.SetTipText("tip");
+    HWND tip = withBitmaps.ToolTip();
+    ASSERT_EQ(0u, withIcons.LoadIconPair(IDI_HELP, ImageButton::GREY_COPY));
+    HICON icons[] = {withIcons.Icon(0), withIcons.Icon(1)};
+
+    DestroyWindow(bitmapWindow);
+    DestroyWindow(iconWindow);
+    for (HGDIOBJ gone : bitmaps) EXPECT_EQ(0u, GetObjectType(gone));
+    for (HICON gone : icons) EXPECT_FALSE(IconExists(gone));
+    EXPECT_FALSE(IconExists(hand));
+    EXPECT_FALSE(IsWindow(tip)) << "the tooltip goes with its button, not only with the dialog";
+}
+
 TEST_F(ImageButtonTest, TakesOverAsOwnerDrawAndKeepsTheDefaultButtonRole) {
     HWND raw = MakeButton(m_host, "OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 180, 4);
     ImageButton button;
