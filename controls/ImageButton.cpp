@@ -72,11 +72,13 @@ void ImageButton::ReleaseImages(bool destroy) {
 DWORD ImageButton::LoadIconPair(int hoverIconId, INT_PTR normalIconId) {
     HINSTANCE module = GetModuleHandleA(nullptr);
     // Not shared: the button owns and destroys its icons.
-    HICON hover = static_cast<HICON>(LoadImageA(module, MAKEINTRESOURCEA(hoverIconId), IMAGE_ICON, 0, 0, 0));
+    // The system's icon size and colours.
+    const UINT flags = LR_DEFAULTSIZE | LR_DEFAULTCOLOR;
+    HICON hover = static_cast<HICON>(LoadImageA(module, MAKEINTRESOURCEA(hoverIconId), IMAGE_ICON, 0, 0, flags));
     HICON normal = nullptr;
     if (normalIconId > 0)
         normal = static_cast<HICON>(
-            LoadImageA(module, MAKEINTRESOURCEA(static_cast<int>(normalIconId)), IMAGE_ICON, 0, 0, 0));
+            LoadImageA(module, MAKEINTRESOURCEA(static_cast<int>(normalIconId)), IMAGE_ICON, 0, 0, flags));
     return SetIconPair(hover, normal, normalIconId == GREY_COPY);
 }
 
@@ -326,8 +328,16 @@ LRESULT ImageButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         TrackHover(wParam, lParam);
         return result;
     }
-    case WM_MOUSELEAVE:
     case WM_KILLFOCUS:
+        // Disabling a focused window takes its focus to nowhere before
+        // WM_ENABLE arrives; remember that it was ours.
+        m_bLostFocusToDisable = !IsWindowEnabled(Hwnd()) && !wParam;
+        {
+            LRESULT result = Default();
+            EndHover();
+            return result;
+        }
+    case WM_MOUSELEAVE:
     case WM_CANCELMODE: {
         LRESULT result = Default();
         EndHover();
@@ -339,13 +349,15 @@ LRESULT ImageButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_ENABLE:
         if (!wParam) {
             LRESULT result = Default();
-            // The system has already taken the focus from the disabled button
-            // (to nowhere) before this message, so it cannot be asked whether
-            // the button had it: the focus moves on in any case, so that the
-            // keyboard is never left without a control.
-            HWND parent = GetParent(Hwnd());
-            HWND next = GetNextDlgTabItem(parent, Hwnd(), FALSE);
-            SetFocus(next && next != Hwnd() ? next : parent);
+            // Focus on a disabled button would leave the keyboard stuck, so it
+            // moves on; a button that did not have it takes nobody's focus.
+            bool hadFocus = m_bLostFocusToDisable || GetFocus() == Hwnd();
+            m_bLostFocusToDisable = false;
+            if (hadFocus) {
+                HWND parent = GetParent(Hwnd());
+                HWND next = GetNextDlgTabItem(parent, Hwnd(), FALSE);
+                SetFocus(next && next != Hwnd() ? next : parent);
+            }
             EndHover();
             return result;
         }

@@ -83,6 +83,7 @@ private:
     bool m_bDrawFocused = false;
     bool m_bDrawDisabled = false;
     bool m_bDefaultButton = false;
+    bool m_bLostFocusToDisable = false;
     BYTE m_nImagePlacement = 0;
     bool m_bHoverFrame = true;
     COLORREF m_colors[COLOR_COUNT];

@@ -597,6 +597,13 @@ TEST_F(ImageButtonTest, DisablingTheFocusedButtonMovesTheFocusOn) {
     EXPECT_NE(m_button.Hwnd(), focus);
 }
 
+TEST_F(ImageButtonTest, DisablingAButtonWithoutTheFocusLeavesTheFocusWhereItIs) {
+    // A worker disables its page's buttons while the user works elsewhere.
+    SetFocus(m_next);
+    EnableWindow(m_button, FALSE);
+    EXPECT_EQ(m_next, GetFocus());
+}
+
 TEST_F(ImageButtonTest, ReplacingImagesAgainAndAgainKeepsTheGdiObjectCount) {
     {
         int before = GdiObjectCount();
