@@ -1,6 +1,11 @@
 #include "app/MainDialog.h"
 
+#include <dbt.h>
+#include <mmsystem.h>
+
+#include "app/TrayIcon.h"
 #include "ui/App.h"
+#include "ui/Controls.h"
 #include "ui/Guards.h"
 #include "ui/MessageBox.h"
 #include "ui/Strings.h"
@@ -100,10 +105,13 @@ BOOL MainDialog::OnInitDialog() {
                                     &m_pageShield, &m_pageRepair, &m_pageTools,      &m_pageStartup};
     for (ui::Dialog* page : creationOrder) page->Create(Hwnd());
 
+    AddTrayIcon(Hwnd());
     ShowPage(PAGE_INFO);
+    ui::Dialog::StartWorker(&MainDialog::TrayWatchThread);
     ui::Dialog::StartWorker(&MainDialog::UninstallWatchThread);
     // The fixed disks present now, before the first look for USB drives.
     RecordFixedDrives();
+    OnDeviceArrival();
 
     // Settle in the notification area once the message loop runs.
     PostMessageA(Hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -139,6 +147,8 @@ void MainDialog::ShowPage(int page) {
 
 BOOL MainDialog::DestroyWindow() {
     RemovePropA(Hwnd(), ui::App::Current() ? ui::App::Current()->Name().c_str() : "Vantorix");
+    // Every way of ending passes here, so the icon never outlives the program.
+    DeleteTrayIcon();
     return Dialog::DestroyWindow();
 }
 
@@ -182,15 +192,66 @@ LRESULT MainDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         break;
+    case WM_DEVICECHANGE:
+        // Any arrival or removal repeats the whole check for the drives present.
+        if (wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE) OnDeviceArrival();
+        return Default();
+    case WM_TRAYNOTIFY:
+        OnTrayNotify(lParam);
+        return Default();
     }
     return Dialog::WindowProc(msg, wParam, lParam);
+}
+
+void MainDialog::OnDeviceArrival() {
+    char letters[DRIVE_LIST_CAPACITY] = {};
+    int count = GetUsbDriveLetters(letters);
+    if (count == 0) return;
+    ShowWindow(Hwnd(), SW_RESTORE);
+    SetForegroundWindow(Hwnd());
+    ShowPage(PAGE_SHIELD);
+    SendDlgItemMessageA(m_pageShield.Hwnd(), IDC_SHIELD_LIST, LVM_DELETEALLITEMS, 0, 0);
+    // Plays while the roots are checked; no sound device is no reason to stop.
+    PlaySoundA(MAKEINTRESOURCEA(IDR_ARRIVAL_SOUND), GetModuleHandleA(nullptr), SND_RESOURCE | SND_ASYNC);
+    m_pageShield.ScanDriveRoots(letters, count);
+}
+
+void MainDialog::OnTrayNotify(LPARAM mouseMessage) {
+    if (mouseMessage == WM_LBUTTONDOWN) {
+        OnTrayShow();
+        return;
+    }
+    if (mouseMessage != WM_RBUTTONDOWN) return;
+    ui::Menu menu;
+    if (!menu.Load(IDR_TRAY_MENU)) return;
+    HMENU popup = menu.SubMenu(0);
+    ui::Menu::SetDefaultItem(popup, 0, true);  // "show", drawn in bold
+    // Without this the menu would not close when the user clicks elsewhere.
+    SetForegroundWindow(Hwnd());
+    POINT cursor;
+    GetCursorPos(&cursor);
+    ui::Menu::TrackPopup(popup, TPM_RIGHTBUTTON, cursor.x, cursor.y, Hwnd());
+}
+
+unsigned MainDialog::TrayWatchThread(MainDialog* dlg) {
+    HWND window = g_hMainWnd;
+    while (dlg->m_keepWatching) {
+        if (FindWindowA("Shell_TrayWnd", nullptr)) {
+            Sleep(100);
+            continue;
+        }
+        // The taskbar was closed or crashed: wait for it to return.
+        while (dlg->m_keepWatching && !FindWindowA("Shell_TrayWnd", nullptr)) Sleep(500);
+        if (dlg->m_keepWatching) ReaddTrayIcon(window);
+    }
+    return 0;
 }
 
 unsigned MainDialog::UninstallWatchThread(MainDialog* dlg) {
     std::string title = ui::LoadString(IDS_UNINSTALL_TITLE);
     std::string notice = ui::LoadString(IDS_UNINSTALL_QUIT);
     while (!FindWindowA(nullptr, title.c_str())) {
-        if (!dlg->m_watchUninstaller) return 0;
+        if (!dlg->m_keepWatching) return 0;
         Sleep(200);
     }
     ui::ShowMessage(notice, MB_OK);

@@ -48,6 +48,9 @@ public:
     // Ends the program without the quit question (tray Exit, uninstaller).
     void OnTrayExit();
     void OnTrayShow();
+    // A device came or went: with USB drives present, come forward on the
+    // shield page and check their roots.
+    void OnDeviceArrival();
 
     ShieldPage& Shield() { return m_pageShield; }
 
@@ -55,13 +58,15 @@ protected:
     BOOL OnInitDialog() override;
     void OnCancel() override;
     void OnPaint() override;
-    void OnStopWorkers() override { m_watchUninstaller = false; }
+    void OnStopWorkers() override { m_keepWatching = false; }
 
 private:
     int OnCreate(CREATESTRUCTA* create);
     void ConfigurePageButton(int page);
     void CenterOnScreen();
     static unsigned UninstallWatchThread(MainDialog* dlg);
+    static unsigned TrayWatchThread(MainDialog* dlg);
+    void OnTrayNotify(LPARAM mouseMessage);
 
     HICON m_hIcon;
     ImageButton m_btnInfo;
@@ -81,8 +86,8 @@ private:
     ToolsPage m_pageTools;
     StartupPage m_pageStartup;
     bool m_bPageShown[8];
-    // Cleared when the window goes, so that the watch never outlives it.
-    std::atomic<bool> m_watchUninstaller{true};
+    // Cleared when the window goes, so that the watches never outlive it.
+    std::atomic<bool> m_keepWatching{true};
 };
 
 // Set at the start of OnInitDialog, valid until the process ends.

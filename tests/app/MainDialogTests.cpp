@@ -28,7 +28,7 @@ protected:
     MainDialog dialog;
 };
 
-TEST_F(MainWindowTest, StartsOnTheInfoPageWithEveryPageCreatedAndHidesItself) {
+TEST_F(MainWindowTest, CreatesEveryPageAndHidesItselfAfterStartUp) {
     EXPECT_FALSE(IsWindowVisible(dialog.Hwnd()));
     EXPECT_EQ(dialog.Hwnd(), g_hMainWnd);
     EXPECT_EQ(&dialog, g_pMainDialog);
@@ -36,8 +36,20 @@ TEST_F(MainWindowTest, StartsOnTheInfoPageWithEveryPageCreatedAndHidesItself) {
         EXPECT_NE(nullptr, dialog.Page(page)->Hwnd()) << page;
         EXPECT_EQ(dialog.Hwnd(), GetParent(dialog.Page(page)->Hwnd())) << page;
     }
-    EXPECT_EQ(std::vector<int>{PAGE_INFO}, VisiblePages());
     EXPECT_NE(nullptr, GetPropA(dialog.Hwnd(), "Vantorix")) << "a second instance finds the window by it";
+    // The sandbox's removable drives E: and F: count as USB drives.
+    EXPECT_EQ(std::vector<int>{PAGE_SHIELD}, VisiblePages()) << "USB drives present: the shield page";
+}
+
+TEST(MainWindowStart, WithoutUsbDrivesStartsOnTheInfoPage) {
+    vxtest::DosDeviceOverride noE('E');
+    vxtest::DosDeviceOverride noF('F');
+    MainDialog dialog;
+    ASSERT_TRUE(dialog.Create(nullptr));
+    EXPECT_TRUE(vxtest::PumpUntil([&] { return !IsWindowVisible(dialog.Hwnd()); }));
+    EXPECT_TRUE(dialog.IsPageShown(PAGE_INFO));
+    EXPECT_FALSE(dialog.IsPageShown(PAGE_SHIELD));
+    dialog.DestroyWindow();
 }
 
 TEST_F(MainWindowTest, ShowPageShowsExactlyOnePageAndItsButtonKeepsTheHoverImage) {

@@ -1,0 +1,258 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <dbt.h>
+
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/MainDialog.h"
+#include "app/TrayIcon.h"
+#include "tests/common/TestSupport.h"
+#include "ui/Controls.h"
+
+namespace {
+
+using Row = std::pair<std::string, std::string>;
+
+std::string CellText(HWND list, int row, int column) {
+    char text[1024] = {};
+    LVITEMA item = {};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    return text;
+}
+
+std::vector<Row> Rows(HWND list) {
+    std::vector<Row> rows;
+    int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) rows.push_back({CellText(list, i, 0), CellText(list, i, 1)});
+    return rows;
+}
+
+// Rows come drive by drive; within a drive, in the order the folder lists them.
+void ExpectRowsDriveByDrive(std::vector<Row> rows, std::vector<std::string> expected) {
+    for (size_t i = 1; i < rows.size(); ++i)
+        EXPECT_LE(rows[i - 1].first[0], rows[i].first[0]) << "rows must come drive by drive";
+    std::vector<std::string> paths;
+    for (const Row& row : rows) {
+        EXPECT_EQ("Risky", row.second) << row.first;
+        paths.push_back(row.first);
+    }
+    std::sort(paths.begin(), paths.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, paths);
+}
+
+bool TrayIconPresent(HWND window) {
+    NOTIFYICONDATAA probe;
+    FillTrayIconData(probe, window);
+    BOOL present = Shell_NotifyIconA(NIM_MODIFY, &probe);
+    DestroyIcon(probe.hIcon);
+    return present != FALSE;
+}
+
+void SetHidden(const std::string& path, DWORD extra = 0) {
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN | extra);
+}
+
+// The real main window, run modally as the program runs it, on the sandbox's
+// removable drives E: and F:.
+class MainWindowOnDrives : public testing::Test {
+protected:
+    void SetUp() override {
+        vxtest::EmptyFolder("E:\\");
+        vxtest::EmptyFolder("F:\\");
+    }
+    void TearDown() override {
+        vxtest::EmptyFolder("E:\\");
+        vxtest::EmptyFolder("F:\\");
+        vxtest::EmptyFolder("W:\\quarantine");
+        RemoveDirectoryA("W:\\quarantine");
+    }
+
+    void LayOutThreats() {
+        vxtest::WriteFile("E:\\AUTORUN.INF", "[autorun]\r\nopen=x.exe\r\n");
+        vxtest::WriteFile("E:\\Setup.exe", "MZ sample");
+        SetHidden("E:\\Setup.exe");
+        vxtest::WriteFile("E:\\run.exe", "MZ visible, not listed");
+        CreateDirectoryA("E:\\sub", nullptr);
+        vxtest::WriteFile("E:\\sub\\x.exe", "MZ in a sub-folder, not listed");
+        SetHidden("E:\\sub\\x.exe");
+        vxtest::WriteFile("F:\\setup.inf", "[autorun]\r\n");
+        SetHidden("F:\\setup.inf", FILE_ATTRIBUTE_READONLY);
+        CreateDirectoryA("F:\\AUTORUN.INF", nullptr);
+    }
+
+    // Runs the main window and `script` inside its loop, once it has settled
+    // hidden in the notification area.
+    void Run(const std::function<void()>& script) {
+        vxtest::RunInsideModalLoop([&] { result = dialog.DoModal(); }, [&] {
+            ASSERT_TRUE(vxtest::PumpUntil([&] { return !IsWindowVisible(dialog.Hwnd()); }));
+            list = GetDlgItem(dialog.Shield().Hwnd(), IDC_SHIELD_LIST);
+            status = GetDlgItem(dialog.Shield().Hwnd(), IDC_SHIELD_STATUS);
+            script();
+            if (dialog.IsModal()) dialog.OnTrayExit();
+        });
+    }
+
+    void Send(WPARAM event) { SendMessageA(dialog.Hwnd(), WM_DEVICECHANGE, event, 0); }
+    std::string Status() { return ui::GetWindowTextString(status); }
+
+    MainDialog dialog;
+    INT_PTR result = 0;
+    HWND list = nullptr;
+    HWND status = nullptr;
+};
+
+TEST_F(MainWindowOnDrives, ArrivalRestoresTheWindowOnTheShieldPageAndListsTheRootThreats) {
+    LayOutThreats();
+    Run([&] {
+        dialog.ShowPage(PAGE_INFO);
+        SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+        LVITEMA item = {};
+        item.mask = LVIF_TEXT;
+        item.pszText = const_cast<char*>("stale row");
+        SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+
+        Send(DBT_DEVICEARRIVAL);
+        EXPECT_TRUE(IsWindowVisible(dialog.Hwnd()));
+        EXPECT_TRUE(dialog.IsPageShown(PAGE_SHIELD));
+        ExpectRowsDriveByDrive(Rows(list), {"E:\\AUTORUN.INF", "E:\\Setup.exe", "F:\\setup.inf"});
+        EXPECT_EQ("3 threats found", Status());
+        vxtest::SaveScreenshot(dialog.Hwnd(), "shield-arrival");
+    });
+}
+
+TEST_F(MainWindowOnDrives, StartUpChecksTheDrivesAlreadyPlugged) {
+    LayOutThreats();
+    Run([&] {
+        EXPECT_TRUE(dialog.IsPageShown(PAGE_SHIELD));
+        EXPECT_EQ(3u, Rows(list).size());
+        EXPECT_EQ("3 threats found", Status());
+    });
+}
+
+TEST_F(MainWindowOnDrives, DrivesWithNothingRiskyGiveNoThreatFound) {
+    vxtest::WriteFile("E:\\notes.txt", "hello");
+    vxtest::WriteFile("F:\\run.exe", "MZ visible");
+    Run([&] {
+        Send(DBT_DEVICEARRIVAL);
+        EXPECT_TRUE(Rows(list).empty());
+        EXPECT_EQ("No threat found", Status());
+    });
+}
+
+TEST_F(MainWindowOnDrives, RemovingOneOfTwoDrivesRescansTheOneThatRemains) {
+    LayOutThreats();
+    Run([&] {
+        vxtest::DosDeviceOverride unplugged('F');
+        ShowWindow(dialog.Hwnd(), SW_HIDE);
+        Send(DBT_DEVICEREMOVECOMPLETE);
+        EXPECT_TRUE(IsWindowVisible(dialog.Hwnd()));
+        ExpectRowsDriveByDrive(Rows(list), {"E:\\AUTORUN.INF", "E:\\Setup.exe"});
+        EXPECT_EQ("2 threats found", Status());
+    });
+}
+
+TEST_F(MainWindowOnDrives, RemovingTheLastDriveLeavesTheListAndStatusAsTheyWere) {
+    LayOutThreats();
+    Run([&] {
+        std::vector<Row> before = Rows(list);
+        ASSERT_EQ(3u, before.size());
+        vxtest::DosDeviceOverride noE('E');
+        vxtest::DosDeviceOverride noF('F');
+        Send(DBT_DEVICEREMOVECOMPLETE);
+        EXPECT_FALSE(IsWindowVisible(dialog.Hwnd())) << "nothing happens without a USB drive";
+        EXPECT_EQ(before, Rows(list));
+        EXPECT_EQ("3 threats found", Status());
+    });
+}
+
+TEST_F(MainWindowOnDrives, CaptionCloseHidesTheWindowAndTheIconStays) {
+    Run([&] {
+        EXPECT_TRUE(TrayIconPresent(dialog.Hwnd()));
+        dialog.OnTrayShow();
+        EXPECT_TRUE(IsWindowVisible(dialog.Hwnd()));
+        SendMessageA(dialog.Hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
+        EXPECT_FALSE(IsWindowVisible(dialog.Hwnd()));
+        EXPECT_TRUE(TrayIconPresent(dialog.Hwnd()));
+        EXPECT_TRUE(dialog.IsModal()) << "the program keeps running";
+    });
+}
+
+TEST_F(MainWindowOnDrives, LeftClickOnTheIconRestoresTheWindow) {
+    Run([&] {
+        SendMessageA(dialog.Hwnd(), WM_TRAYNOTIFY, TRAY_ICON_ID, WM_LBUTTONDOWN);
+        EXPECT_TRUE(IsWindowVisible(dialog.Hwnd()));
+        SendMessageA(dialog.Hwnd(), WM_TRAYNOTIFY, TRAY_ICON_ID, WM_MOUSEMOVE);
+        EXPECT_TRUE(IsWindowVisible(dialog.Hwnd())) << "other mouse messages do nothing";
+    });
+}
+
+// Inspects the open tray menu from inside its loop, then chooses Exit with the keyboard.
+HMENU g_openMenu = nullptr;
+UINT g_defaultItem = 0;
+void CALLBACK ChooseExitFromOpenMenu(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND menuWindow = FindWindowA("#32768", nullptr);
+    if (!menuWindow || !IsWindowVisible(menuWindow)) return;  // not open yet
+    KillTimer(nullptr, timer);
+    g_openMenu = reinterpret_cast<HMENU>(SendMessageA(menuWindow, MN_GETHMENU, 0, 0));
+    g_defaultItem = GetMenuDefaultItem(g_openMenu, TRUE, 0);
+    // Up from nothing selected wraps to the last item, Exit.
+    PostMessageA(menuWindow, WM_KEYDOWN, VK_UP, 0);
+    PostMessageA(menuWindow, WM_KEYDOWN, VK_RETURN, 0);
+}
+
+TEST_F(MainWindowOnDrives, RightClickOpensTheMenuWithShowInBoldAndExitEndsAtOnceRemovingTheIcon) {
+    HWND window = nullptr;
+    Run([&] {
+        window = dialog.Hwnd();
+        ASSERT_TRUE(TrayIconPresent(window));
+        SetTimer(nullptr, 0, 20, ChooseExitFromOpenMenu);
+        SendMessageA(dialog.Hwnd(), WM_TRAYNOTIFY, TRAY_ICON_ID, WM_RBUTTONDOWN);
+        vxtest::PumpUntil([&] { return !dialog.IsModal(); }, 3000);
+        EXPECT_FALSE(dialog.IsModal()) << "Exit ended the program";
+    });
+    EXPECT_EQ(0u, g_defaultItem) << "the show item is the default, drawn in bold";
+    EXPECT_EQ(IDCANCEL, result);
+    EXPECT_TRUE(vxtest::ShownMessages().empty()) << "no quit question";
+    EXPECT_FALSE(TrayIconPresent(window)) << "the icon goes with the program";
+}
+
+TEST_F(MainWindowOnDrives, IconComesBackWhenTheTaskbarReturns) {
+    HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
+    ASSERT_NE(nullptr, taskbar);
+    // The taskbar "goes away" by becoming a child of a window of ours, so that
+    // it is no top-level window any more, and comes back as one; meanwhile
+    // the icon is dropped, as a restarted taskbar would have lost it.
+    HWND holder = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    DWORD comeback = 0, readded = 0;
+    Run([&] {
+        ASSERT_TRUE(TrayIconPresent(dialog.Hwnd()));
+        NOTIFYICONDATAA drop;
+        FillTrayIconData(drop, dialog.Hwnd());
+        DestroyIcon(drop.hIcon);
+        ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &drop));
+        ASSERT_FALSE(TrayIconPresent(dialog.Hwnd()));
+
+        SetParent(taskbar, holder);
+        ASSERT_EQ(nullptr, FindWindowA("Shell_TrayWnd", nullptr)) << "the taskbar is gone";
+        vxtest::PumpFor(400);
+        EXPECT_FALSE(TrayIconPresent(dialog.Hwnd())) << "nothing to add to while it is gone";
+
+        SetParent(taskbar, nullptr);
+        ASSERT_EQ(taskbar, FindWindowA("Shell_TrayWnd", nullptr));
+        comeback = GetTickCount();
+        if (vxtest::PumpUntil([&] { return TrayIconPresent(dialog.Hwnd()); }, 3000)) readded = GetTickCount();
+    });
+    DestroyWindow(holder);
+    ASSERT_NE(0u, readded) << "the icon was not added again";
+    EXPECT_LE(readded - comeback, 800u) << "about half a second after the taskbar came back";
+}
+
+}  // namespace
