@@ -120,6 +120,8 @@ make_prefix() {
       printf '"%s:"="%s"\r\n' "$letter" "$type"
     done
     printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\r\n"ShowCrashDialog"=dword:00000000\r\n'
+    # No sound card in the sandbox: no audio driver, so sounds fail quietly.
+    printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Drivers]\r\n"Audio"=""\r\n'
     # A virtual desktop: Wine then draws the frames and the taskbar with its
     # notification area itself, and hiding a window needs no window manager.
     printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]\r\n"Desktop"="Default"\r\n'

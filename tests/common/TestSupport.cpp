@@ -5,6 +5,7 @@
 #include "ui/Window.h"
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -115,6 +116,9 @@ std::string EncodePng(const std::vector<uint8_t>& rgb, int width, int height) {
 }  // namespace
 
 std::string SaveScreenshot(HWND window, const std::string& name) {
+    // Everything painted as a person would see it, children included.
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
+    PumpFor(150);
     RECT r;
     if (!GetWindowRect(window, &r)) return "";
     int width = r.right - r.left, height = r.bottom - r.top;
@@ -150,10 +154,28 @@ std::string SaveScreenshot(HWND window, const std::string& name) {
     return WriteFile(path, png).empty() ? path : "";
 }
 
+namespace {
+
+// The desktop shows its files as icons and briefly opens each new one to
+// read its icon, as Explorer does; a test's own file access waits that out.
+template <typename Attempt>
+bool RetryWhileShared(Attempt attempt) {
+    for (int tries = 0;; ++tries) {
+        if (attempt()) return true;
+        if (GetLastError() != ERROR_SHARING_VIOLATION || tries >= 100) return false;
+        Sleep(20);
+    }
+}
+
+}  // namespace
+
 std::string WriteFile(const std::string& path, const std::string& content) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
-    if (h == INVALID_HANDLE_VALUE) return "cannot create " + path;
+    HANDLE h = INVALID_HANDLE_VALUE;
+    RetryWhileShared([&] {
+        h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        return h != INVALID_HANDLE_VALUE;
+    });
+    if (h == INVALID_HANDLE_VALUE) return "cannot create " + path + ": error " + std::to_string(GetLastError());
     DWORD written = 0;
     BOOL ok = ::WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
     CloseHandle(h);
@@ -161,7 +183,11 @@ std::string WriteFile(const std::string& path, const std::string& content) {
 }
 
 std::string ReadFile(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h = INVALID_HANDLE_VALUE;
+    RetryWhileShared([&] {
+        h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        return h != INVALID_HANDLE_VALUE;
+    });
     if (h == INVALID_HANDLE_VALUE) return "";
     std::string content;
     char buffer[65536];
@@ -190,7 +216,7 @@ void EmptyFolder(const std::string& folder) {
             EmptyFolder(path);
             RemoveDirectoryA(path.c_str());
         } else {
-            DeleteFileA(path.c_str());
+            RetryWhileShared([&] { return DeleteFileA(path.c_str()) != FALSE; });
         }
     } while (FindNextFileA(find, &found));
     FindClose(find);
