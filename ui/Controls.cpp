@@ -73,6 +73,11 @@ bool ListView::Select(int row) {
     return SendMessageA(Hwnd(), LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item)) != 0;
 }
 
+void ListView::SetRedraw(bool redraw) {
+    SendMessageA(Hwnd(), WM_SETREDRAW, redraw, 0);
+    if (redraw) InvalidateRect(Hwnd(), nullptr, TRUE);
+}
+
 bool Animation::Open(UINT resourceId) {
     return SendMessageA(Hwnd(), ACM_OPENA, reinterpret_cast<WPARAM>(GetModuleHandleA(nullptr)),
                         reinterpret_cast<LPARAM>(MAKEINTRESOURCEA(resourceId))) != 0;

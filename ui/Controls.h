@@ -25,6 +25,8 @@ public:
     // The first selected row, or -1.
     int GetFirstSelected() const;
     bool Select(int row);
+    // Batches many changes into one repaint: off before, on after.
+    void SetRedraw(bool redraw);
 };
 
 class Animation : public Window {

@@ -112,6 +112,8 @@ bool ShieldPage::ScanDriveRoots(const char* letters, int count) {
 
     const std::string risky = ui::LoadString(IDS_RISKY);
     EnableButtons(false);
+    // One repaint for the whole list, not one per row.
+    m_list.SetRedraw(false);
     int rows = 0;
     for (int drive = 0; drive < count; ++drive) {
         // Paths are built in strings: a root entry's name may be up to 255
@@ -129,6 +131,7 @@ bool ShieldPage::ScanDriveRoots(const char* letters, int count) {
             ++rows;
         } while (FindNextFileA(find, &entry));
     }
+    m_list.SetRedraw(true);
 
     if (rows > 0) {
         char status[1024];
