@@ -62,13 +62,17 @@ INT_PTR CALLBACK Dialog::DialogProc(HWND, UINT msg, WPARAM, LPARAM) {
 
 bool Dialog::CreateFromTemplate(HWND parent) {
     if (Hwnd()) return false;
+    // Dialogs may be created while another one initialises (pages in their
+    // window's OnInitDialog), so the hook of the outer creation is kept aside.
+    Dialog* outerCreating = t_creating;
+    HHOOK outerHook = t_createHook;
     t_creating = this;
     t_createHook = SetWindowsHookExA(WH_CBT, CreationHook, nullptr, GetCurrentThreadId());
     HWND hwnd = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_templateId), parent,
                                    DialogProc, 0);
     UnhookWindowsHookEx(t_createHook);
-    t_createHook = nullptr;
-    t_creating = nullptr;
+    t_createHook = outerHook;
+    t_creating = outerCreating;
     return hwnd != nullptr && Hwnd() == hwnd;
 }
 
