@@ -153,6 +153,40 @@ TEST(Startup, WithTheSettingsKeyThePopUpShowsAboveTheTaskbarAndItsTimerHidesIt) 
     app.ExitInstance();
 }
 
+// The optional skin library beside the program: loaded at start-up, given
+// the UI thread's id and the skin file beside it, told to exit at the end.
+TEST(Startup, SkinLibraryBesideTheProgramIsLoadedInitialisedAndExited) {
+    SettingsKey settings(/*locked=*/false);
+    char module[MAX_PATH];
+    GetModuleFileNameA(nullptr, module, sizeof module);
+    std::string folder(module, strrchr(module, '\\') + 1);
+    std::string skinLibrary = folder + "SkinLoad.dll";
+    ASSERT_TRUE(CopyFileA((folder + "fixtures\\SkinLoad.dll").c_str(), skinLibrary.c_str(), FALSE));
+    // Gone again however the test ends: the program beside it would load it too.
+    struct RemoveAtEnd {
+        std::string path;
+        ~RemoveAtEnd() { DeleteFileA(path.c_str()); }
+    } removeAtEnd{skinLibrary};
+
+    GuardApp app;
+    vxtest::RunInsideModalLoop([&] { app.InitInstance(); }, [&] { g_pMainDialog->OnTrayExit(); });
+    HMODULE skin = app.SkinLibrary();
+    ASSERT_NE(nullptr, skin);
+    using RecordedFn = const char* (*)();
+    auto recorded = reinterpret_cast<RecordedFn>(reinterpret_cast<void*>(GetProcAddress(skin, "RecordedSkinCalls")));
+    ASSERT_NE(nullptr, recorded);
+    std::string expected = "InitSkinLoad(" + std::to_string(GetCurrentThreadId()) + ");LoadSkin(" + folder +
+                           "xp_normal.skin);";
+    EXPECT_EQ(expected, recorded());
+
+    // ExitInstance calls ExitSkin, then frees the library; keep it loaded to read the record.
+    HMODULE keep = LoadLibraryA(skinLibrary.c_str());
+    EXPECT_EQ(0, app.ExitInstance());
+    EXPECT_EQ(nullptr, app.SkinLibrary());
+    EXPECT_EQ(expected + "ExitSkin();", recorded());
+    FreeLibrary(keep);
+}
+
 // The program itself, started twice from the build drive.
 class RunningProgram {
 public:
