@@ -1,5 +1,6 @@
 #include "tests/common/TestSupport.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "ui/Window.h"
@@ -199,6 +200,20 @@ std::string ReadFile(const std::string& path) {
 
 bool FileExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::vector<std::string> ListFolder(const std::string& folder, const std::string& pattern) {
+    std::vector<std::string> paths;
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((folder + pattern).c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return paths;
+    do {
+        std::string name = found.cFileName;
+        if (name != "." && name != "..") paths.push_back(folder + name);
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+    std::sort(paths.begin(), paths.end());
+    return paths;
 }
 
 void EmptyFolder(const std::string& folder) {

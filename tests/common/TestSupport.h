@@ -35,6 +35,10 @@ std::string SaveScreenshot(HWND window, const std::string& name);
 std::string WriteFile(const std::string& path, const std::string& content);
 std::string ReadFile(const std::string& path);
 bool FileExists(const std::string& path);
+// The full paths of the entries of `folder` (ending in a backslash) that
+// match `pattern`, sorted; "." and ".." left out.
+std::vector<std::string> ListFolder(const std::string& folder, const std::string& pattern = "*");
+
 // Deletes everything below `folder` (not the folder itself), whatever the
 // attributes. Used to reset a sandbox drive between tests.
 void EmptyFolder(const std::string& folder);

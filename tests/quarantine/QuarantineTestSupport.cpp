@@ -29,17 +29,7 @@ void PutFile(const std::string& path, const std::string& content) {
 }
 
 std::vector<std::string> QuarantinedFiles() {
-    std::vector<std::string> paths;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((std::string(QUARANTINE_FOLDER) + "*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return paths;
-    do {
-        std::string name = found.cFileName;
-        if (name != "." && name != "..") paths.push_back(QUARANTINE_FOLDER + name);
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
-    std::sort(paths.begin(), paths.end());
-    return paths;
+    return vxtest::ListFolder(QUARANTINE_FOLDER);
 }
 
 std::string DesktopFolder() {

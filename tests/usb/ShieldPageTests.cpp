@@ -64,15 +64,11 @@ bool HasAttributes(const std::string& path, DWORD attributes) {
 // The origins of the quarantined copies, sorted.
 std::vector<std::string> QuarantinedOrigins() {
     std::vector<std::string> origins;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((std::string(QUARANTINE_FOLDER) + "*.bq").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return origins;
-    do {
+    for (const std::string& copy : vxtest::ListFolder(QUARANTINE_FOLDER, "*.bq")) {
         char origin[QUARANTINE_PATH_MAX + 1] = "";
-        EXPECT_TRUE(ReadQuarantineOrigin((QUARANTINE_FOLDER + std::string(found.cFileName)).c_str(), origin));
+        EXPECT_TRUE(ReadQuarantineOrigin(copy.c_str(), origin));
         origins.push_back(origin);
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
+    }
     std::sort(origins.begin(), origins.end());
     return origins;
 }
