@@ -5,6 +5,7 @@
 #include "tests/common/TestSupport.h"
 #include "ui/MessageBox.h"
 
+#include <cstdio>
 #include <deque>
 #include <mutex>
 
@@ -65,7 +66,27 @@ std::vector<ShownMessage> ShownMessages() {
 
 }  // namespace vxtest
 
+namespace {
+
+// A crash would otherwise end the run with no word of where it happened.
+LONG WINAPI ReportCrash(EXCEPTION_POINTERS* info) {
+    const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+    fprintf(stderr, "crash: exception 0x%08lX at %p in %s.%s\n",
+            static_cast<unsigned long>(info->ExceptionRecord->ExceptionCode),
+            info->ExceptionRecord->ExceptionAddress,
+            test ? test->test_suite_name() : "(no test)", test ? test->name() : "");
+    fflush(stderr);
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    // Unbuffered, so that what a test printed survives a crash; the first
+    // line comes before any test runs.
+    setvbuf(stdout, nullptr, _IONBF, 0);
+    setvbuf(stderr, nullptr, _IONBF, 0);
+    SetUnhandledExceptionFilter(ReportCrash);
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);
     // Never let Windows show its own error boxes for a missing disk or a crash.
