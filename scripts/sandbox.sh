@@ -15,7 +15,8 @@
 #   - with --many-drives a second prefix, prefix-many, where every free letter
 #     is a removable drive (for capacity tests);
 #   - Xvfb on a free display when there is no DISPLAY;
-#   - one wineserver per prefix for the whole run, ended afterwards.
+#   - one wineserver per prefix for the whole run, ended afterwards; the main
+#     prefix's desktop is held open from start to end.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -135,7 +136,19 @@ make_prefix() {
   WINEPREFIX=$dir $wine wineboot >/dev/null 2>&1
 }
 
+# hold_desktop DIR: keeps the prefix's desktop up between programs (see
+# scripts/desktop-hold.c). Only the main prefix's: two virtual desktops held
+# on one display would fight over the pointer.
+hold_desktop() {
+  local dir=$1
+  mkdir -p "$dir/drive_c/sandbox"
+  x86_64-w64-mingw32-gcc-posix -O2 -Wall -Werror -mwindows -static \
+    -o "$dir/drive_c/sandbox/desktop-hold.exe" "$root/scripts/desktop-hold.c"
+  WINEPREFIX=$dir $wine 'C:\sandbox\desktop-hold.exe' >/dev/null 2>&1 &
+}
+
 make_prefix "$VX_SANDBOX/prefix" e=floppy f=floppy g=hd h=cdrom n=network
+hold_desktop "$VX_SANDBOX/prefix"
 if [ "$many" = 1 ]; then
   specs=()
   for l in a b d e f g h i j k l m n o p q r s t u v x y; do specs+=("$l=floppy"); done

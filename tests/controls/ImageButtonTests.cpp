@@ -160,6 +160,16 @@ bool MoveMouseUntil(POINT screenPoint, const std::function<bool()>& arrived, DWO
         SendMouse(0, screenPoint);
         if (vxtest::PumpUntil(arrived, 250)) return true;
     } while (GetTickCount() - start < timeoutMs);
+    POINT cursor;
+    GetCursorPos(&cursor);
+    HWND under = WindowFromPoint(screenPoint);
+    char cls[64] = "";
+    GetClassNameA(under, cls, sizeof cls);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(under, &pid);
+    ADD_FAILURE() << "the pointer is at " << cursor.x << "," << cursor.y << ", sent to " << screenPoint.x << ","
+                  << screenPoint.y << "; there: a \"" << cls << "\" window of process " << pid << " (this is "
+                  << GetCurrentProcessId() << "); capture " << GetCapture();
     return false;
 }
 
