@@ -31,6 +31,9 @@ void RunInsideModalLoop(const std::function<void()>& startModal, const std::func
 // screenshots folder and returns its Windows path ("" on failure).
 std::string SaveScreenshot(HWND window, const std::string& name);
 
+// The header of a 32-bit, top-down bitmap: rows come top row first.
+BITMAPINFO TopDown32BitInfo(int width, int height);
+
 // A drive's root ("E:\\") and the helpers to lay out fixtures on it.
 std::string WriteFile(const std::string& path, const std::string& content);
 std::string ReadFile(const std::string& path);

@@ -44,12 +44,7 @@ HBITMAP MakeFramedBitmap(COLORREF blockColour = kRed) {
 
 // The pixels of a 32-bit bitmap, top row first, as COLORREFs.
 std::vector<COLORREF> ReadPixels(HDC dc, HBITMAP bitmap, int width, int height) {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    BITMAPINFO info = vxtest::TopDown32BitInfo(width, height);
     std::vector<DWORD> bits(static_cast<size_t>(width) * height);
     GetDIBits(dc, bitmap, 0, static_cast<UINT>(height), bits.data(), &info, DIB_RGB_COLORS);
     std::vector<COLORREF> pixels(bits.size());
