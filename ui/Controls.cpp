@@ -1,5 +1,7 @@
 #include "ui/Controls.h"
 
+#include "ui/Dpi.h"
+
 #include <vector>
 
 namespace ui {
@@ -20,7 +22,7 @@ int ListView::InsertColumn(int column, const std::string& title, int width) {
     LVCOLUMNA col = {};
     col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
     col.pszText = const_cast<char*>(title.c_str());
-    col.cx = width;
+    col.cx = ScaleForDpi(width);
     col.iSubItem = column;
     return static_cast<int>(SendMessageA(Hwnd(), LVM_INSERTCOLUMNA, column, reinterpret_cast<LPARAM>(&col)));
 }

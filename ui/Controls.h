@@ -15,6 +15,7 @@ namespace ui {
 class ListView : public Window {
 public:
     void SetExtendedStyle(DWORD style);
+    // `width` is in pixels at 96 DPI.
     int InsertColumn(int column, const std::string& title, int width);
     // Inserts a row with `text` in column 0 at `row`; returns its index or -1.
     int InsertItem(int row, const std::string& text);
