@@ -63,9 +63,11 @@ double BareWalk(int* processes) {
     return Now() - start;
 }
 
-double MonitorPass(size_t* found) {
+// A pass as the monitor makes it: with the program files of the previous
+// pass remembered (`cache` kept), or its first pass (a new cache).
+double MonitorPass(ProgramFileCache* cache, size_t* found) {
     double start = Now();
-    *found = FindSuspectProcesses(SuspectRule::Monitor).size();
+    *found = FindSuspectProcesses(SuspectRule::Monitor, cache).size();
     return Now() - start;
 }
 
@@ -141,18 +143,21 @@ int main(int argc, char** argv) {
 
     int processes = 0;
     size_t found = 0;
+    ProgramFileCache warm;
     BareWalk(&processes);
-    MonitorPass(&found);
-    std::vector<double> bare, pass;
+    MonitorPass(&warm, &found);
+    std::vector<double> bare, first, later;
     for (int round = 0; round < kRounds; ++round) {
         bare.push_back(BareWalk(&processes));
-        pass.push_back(MonitorPass(&found));
+        ProgramFileCache cold;
+        first.push_back(MonitorPass(&cold, &found));
+        later.push_back(MonitorPass(&warm, &found));
     }
-    double bareMs = Median(bare), passMs = Median(pass);
+    double bareMs = Median(bare), firstMs = Median(first), laterMs = Median(later);
     printf("One monitor pass over %d processes (%zu listed), median of %d:\n", processes, found, kRounds);
-    printf("  bare Toolhelp walk  %8.2f ms\n", bareMs);
-    printf("  monitor pass        %8.2f ms\n", passMs);
-    printf("  ratio               %8.2f x (goal: at most 1.5 x)\n", passMs / bareMs);
+    printf("  bare Toolhelp walk       %8.2f ms\n", bareMs);
+    printf("  monitor's first pass     %8.2f ms  ratio %.2f x (goal: at most 1.5 x)\n", firstMs, firstMs / bareMs);
+    printf("  monitor's later passes   %8.2f ms  ratio %.2f x\n", laterMs, laterMs / bareMs);
     fflush(stdout);
 
     // Side by side, so that both see the same machine.

@@ -3,6 +3,7 @@
 #include <tlhelp32.h>
 
 #include <cstring>
+#include <utility>
 
 #include "app/MainDialog.h"
 #include "quarantine/QuarantineStore.h"
@@ -172,18 +173,64 @@ bool HasVersionInfo(const char* path) {
     return GetFileVersionInfoA(path, 0, sizeof info, info) != FALSE;
 }
 
-std::vector<SuspectProcess> FindSuspectProcesses(SuspectRule rule) {
+bool ProgramFileCache::Locate(const PROCESSENTRY32& process, std::string* path) {
+    auto known = m_entries.find(process.th32ProcessID);
+    if (known != m_entries.end()) {
+        if (WaitForSingleObject(known->second.process, 0) == WAIT_TIMEOUT) {
+            known->second.seen = true;
+            *path = known->second.path;
+            return true;
+        }
+        m_entries.erase(known);
+    }
+    // Opened before the look-up, so that the file found is this process's.
+    ui::ScopedHandle handle(OpenProcess(SYNCHRONIZE, FALSE, process.th32ProcessID));
+    char found[PATH_BUFFER];
+    if (!LocateProgramFile(process, found)) return false;
+    *path = found;
+    if (handle && WaitForSingleObject(handle, 0) == WAIT_TIMEOUT) {
+        Entry& entry = m_entries[process.th32ProcessID];
+        entry.process = std::move(handle);
+        entry.path = found;
+        entry.seen = true;
+    }
+    return true;
+}
+
+void ProgramFileCache::BeginWalk() {
+    for (auto& entry : m_entries) entry.second.seen = false;
+}
+
+void ProgramFileCache::EndWalk() {
+    for (auto entry = m_entries.begin(); entry != m_entries.end();) {
+        if (entry->second.seen) {
+            ++entry;
+        } else {
+            entry = m_entries.erase(entry);
+        }
+    }
+}
+
+std::vector<SuspectProcess> FindSuspectProcesses(SuspectRule rule, ProgramFileCache* cache) {
     std::vector<SuspectProcess> suspects;
     ui::ScopedFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot) return suspects;
+    if (cache) cache->BeginWalk();
     PROCESSENTRY32 process = {};
     process.dwSize = sizeof process;
     for (BOOL more = Process32First(snapshot, &process); more; more = Process32Next(snapshot, &process)) {
-        char path[PATH_BUFFER];
-        if (!LocateProgramFile(process, path)) continue;
+        std::string path;
+        if (cache) {
+            if (!cache->Locate(process, &path)) continue;
+        } else {
+            char found[PATH_BUFFER];
+            if (!LocateProgramFile(process, found)) continue;
+            path = found;
+        }
         UINT verdict = Classify(rule, process.szExeFile, path);
         if (verdict) suspects.push_back({process.th32ProcessID, process.szExeFile, path, verdict});
     }
+    if (cache) cache->EndWalk();
     return suspects;
 }
 
@@ -234,6 +281,14 @@ void MemoryPage::StopMonitor() {
 
 void MemoryPage::ShowSuspects(const std::vector<SuspectProcess>& suspects) {
     const std::string verdicts[2] = {ui::LoadString(IDS_RISKY), ui::LoadString(IDS_SUSPICIOUS)};
+    // The user's choice stays on its process while the monitor replaces the rows.
+    int selected = m_list.GetFirstSelected();
+    DWORD selectedId = 0;
+    std::string selectedPath;
+    if (selected >= 0 && static_cast<size_t>(selected) < m_processIds.size()) {
+        selectedId = m_processIds[static_cast<size_t>(selected)];
+        selectedPath = m_list.GetItemText(selected, 2);
+    }
     m_list.SetRedraw(false);
     m_list.DeleteAllItems();
     m_processIds.clear();
@@ -243,6 +298,7 @@ void MemoryPage::ShowSuspects(const std::vector<SuspectProcess>& suspects) {
         m_list.SetItemText(row, 1, verdicts[suspect.verdictId == IDS_RISKY ? 0 : 1]);
         m_list.SetItemText(row, 2, suspect.path);
         m_processIds.insert(m_processIds.begin() + row, suspect.id);
+        if (selectedId && suspect.id == selectedId && SameFile(suspect.path, selectedPath)) m_list.Select(row);
     }
     m_list.SetRedraw(true);
     m_verdict.SetText(ui::LoadString(m_processIds.empty() ? IDS_NO_THREAT : IDS_AT_RISK));
@@ -273,11 +329,13 @@ unsigned MemoryPage::MemoryMonitorThreadProc(MemoryPage* page) {
     const HANDLE waits[2] = {page->m_stopMonitor, page->m_wakeMonitor};
     DWORD wait = MONITOR_FIRST_WAIT_MS;
     size_t previousCount = 0;
+    // Most processes outlive many passes: their program files are looked up once.
+    ProgramFileCache programFiles;
     for (;;) {
         if (WaitForMultipleObjects(2, waits, FALSE, wait) == WAIT_OBJECT_0) return 0;
         wait = MONITOR_PERIOD_MS;
         // The walk runs here; the UI thread only swaps the result in.
-        std::vector<SuspectProcess> suspects = FindSuspectProcesses(SuspectRule::Monitor);
+        std::vector<SuspectProcess> suspects = FindSuspectProcesses(SuspectRule::Monitor, &programFiles);
         if (WaitForSingleObject(page->m_stopMonitor, 0) == WAIT_OBJECT_0) return 0;
         bool comeForward = !suspects.empty() && suspects.size() != previousCount;
         previousCount = suspects.size();

@@ -4,8 +4,10 @@
 // forward on this page when the number of such processes changes.
 #pragma once
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <atomic>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -43,8 +45,31 @@ enum class SuspectRule {
     Monitor,
 };
 
-// One walk of the running processes under `rule`, in snapshot order.
-std::vector<SuspectProcess> FindSuspectProcesses(SuspectRule rule);
+// The program files of the processes an earlier walk located. Each entry
+// holds a handle to its process, so that its id cannot pass to another
+// process while the entry lives; an entry goes when its process has ended
+// or is missing from a walk.
+class ProgramFileCache {
+public:
+    // The program file of `process`, located anew unless remembered.
+    bool Locate(const PROCESSENTRY32& process, std::string* path);
+    // Around each walk: entries not located during it are dropped.
+    void BeginWalk();
+    void EndWalk();
+    size_t Size() const { return m_entries.size(); }
+
+private:
+    struct Entry {
+        ui::ScopedHandle process;
+        std::string path;
+        bool seen = false;
+    };
+    std::map<DWORD, Entry> m_entries;
+};
+
+// One walk of the running processes under `rule`, in snapshot order. With a
+// cache, the program files of processes it remembers are not looked up again.
+std::vector<SuspectProcess> FindSuspectProcesses(SuspectRule rule, ProgramFileCache* cache = nullptr);
 
 class MemoryPage : public ui::Dialog {
 public:

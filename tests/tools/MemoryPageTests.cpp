@@ -298,6 +298,20 @@ TEST_F(MemoryPageTest, ListsLongerThan256RowsWhole) {
     EXPECT_EQ(std::vector<DWORD>{many[299].id}, page.ProcessIds());
 }
 
+TEST_F(MemoryPageTest, TheSelectionStaysWithItsProcessWhenTheRowsAreReplaced) {
+    SuspectProcess a = {1004, "a.exe", "C:\\x\\a.exe", IDS_RISKY};
+    SuspectProcess b = {1008, "b.exe", "C:\\x\\b.exe", IDS_RISKY};
+    SuspectProcess c = {1012, "c.exe", "C:\\x\\c.exe", IDS_RISKY};
+    page.ShowSuspects({a, b, c});
+    ASSERT_TRUE(page.Processes().Select(1));
+    page.ShowSuspects({c, a, b});
+    EXPECT_EQ(2, page.Processes().GetFirstSelected());
+    // The same id with another program file is another process.
+    SuspectProcess reused = {1008, "d.exe", "C:\\x\\d.exe", IDS_RISKY};
+    page.ShowSuspects({reused, a});
+    EXPECT_EQ(-1, page.Processes().GetFirstSelected());
+}
+
 TEST_F(MemoryPageTest, EndingWithoutSelectionOrWithCancelEndsNothing) {
     vxtest::ExpectMessage(SELECT_FILE);
     page.OnTerminate();
