@@ -143,6 +143,8 @@ protected:
         processes.clear();
         vxtest::EmptyFolder(WORK_FOLDER);
         vxtest::EmptyFolder(QUARANTINE_FOLDER);
+        RemoveDirectoryA(WORK_FOLDER);
+        RemoveDirectoryA(QUARANTINE_FOLDER);
     }
 
     // Starts `source` as WORK_FOLDER\<folder>\<name>.

@@ -5,6 +5,7 @@
 #include "tests/common/TestSupport.h"
 #include "tools/StartupPage.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -91,6 +92,44 @@ void EmptyStartupKeys() {
     }
 }
 
+// Removes again, deepest first, the keys (and their parents) that the page
+// reads and that did not exist when it was made: other suites need some of
+// them absent.
+class KeysCreatedByTest {
+public:
+    KeysCreatedByTest() {
+        for (const Key& key : READ_ORDER) {
+            std::string path = key.path;
+            for (;;) {
+                HKEY opened = nullptr;
+                if (RegOpenKeyExA(key.root, path.c_str(), 0, KEY_READ, &opened) == ERROR_SUCCESS) {
+                    RegCloseKey(opened);
+                } else {
+                    m_missing.push_back({key.root, path});
+                }
+                size_t slash = path.rfind('\\');
+                if (slash == std::string::npos) break;
+                path.resize(slash);
+            }
+        }
+        std::sort(m_missing.begin(), m_missing.end(),
+                  [](const Missing& a, const Missing& b) { return a.path.size() > b.path.size(); });
+    }
+    ~KeysCreatedByTest() {
+        EmptyStartupKeys();
+        for (const Missing& key : m_missing) RegDeleteKeyA(key.root, key.path.c_str());
+    }
+    KeysCreatedByTest(const KeysCreatedByTest&) = delete;
+    KeysCreatedByTest& operator=(const KeysCreatedByTest&) = delete;
+
+private:
+    struct Missing {
+        HKEY root;
+        std::string path;
+    };
+    std::vector<Missing> m_missing;
+};
+
 struct Row {
     std::string name, command, location;
     bool operator==(const Row& o) const { return name == o.name && command == o.command && location == o.location; }
@@ -111,7 +150,6 @@ protected:
     void TearDown() override {
         page.DestroyWindow();
         DestroyWindow(host);
-        EmptyStartupKeys();
     }
 
     std::vector<Row> Rows() {
@@ -138,6 +176,7 @@ protected:
         FAIL() << "no row " << name << " at " << location;
     }
 
+    KeysCreatedByTest createdKeys;
     HWND host = nullptr;
     StartupPage page;
 };
@@ -309,6 +348,7 @@ TEST(SplitLocation, GivesTheRootAndTheKeyPath) {
 }
 
 TEST(StartupPageScreenshot, ThePageWithRows) {
+    KeysCreatedByTest createdKeys;
     EmptyStartupKeys();
     SetText(HKEY_LOCAL_MACHINE, RUN, "SoundMixer", "\"C:\\Program Files\\Mixer\\mixtray.exe\" /background");
     SetText(HKEY_LOCAL_MACHINE, RUN_WOW64, "UpdateHelper", "C:\\Program Files (x86)\\Helper\\update.exe -q");
@@ -327,7 +367,6 @@ TEST(StartupPageScreenshot, ThePageWithRows) {
     startup.Entries().Select(2);
     EXPECT_NE("", vxtest::SaveScreenshot(dialog.Hwnd(), "startup_page"));
     dialog.DestroyWindow();
-    EmptyStartupKeys();
 }
 
 }  // namespace
