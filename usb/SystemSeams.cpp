@@ -12,9 +12,12 @@ BOOL RealStoragePropertyQuery(HANDLE volume, STORAGE_PROPERTY_QUERY* query, DWOR
 
 BOOL RealOsVersionQuery(OSVERSIONINFOA* info) { return GetVersionExA(info); }
 
+BOOL RealExitWindows(UINT flags, DWORD reason) { return ExitWindowsEx(flags, reason); }
+
 // Atomic because the drive list is also asked for from worker threads.
 std::atomic<StoragePropertyQuery> g_storagePropertyQuery{RealStoragePropertyQuery};
 std::atomic<OsVersionQuery> g_osVersionQuery{RealOsVersionQuery};
+std::atomic<ExitWindowsCall> g_exitWindows{RealExitWindows};
 
 }  // namespace
 
@@ -25,10 +28,16 @@ BOOL QueryStorageProperty(HANDLE volume, STORAGE_PROPERTY_QUERY* query, DWORD qu
 
 BOOL QueryOsVersion(OSVERSIONINFOA* info) { return g_osVersionQuery.load()(info); }
 
+BOOL ExitWindowsSeam(UINT flags, DWORD reason) { return g_exitWindows.load()(flags, reason); }
+
 StoragePropertyQuery SetStoragePropertyQueryForTest(StoragePropertyQuery standIn) {
     return g_storagePropertyQuery.exchange(standIn ? standIn : RealStoragePropertyQuery);
 }
 
 OsVersionQuery SetOsVersionQueryForTest(OsVersionQuery standIn) {
     return g_osVersionQuery.exchange(standIn ? standIn : RealOsVersionQuery);
+}
+
+ExitWindowsCall SetExitWindowsForTest(ExitWindowsCall standIn) {
+    return g_exitWindows.exchange(standIn ? standIn : RealExitWindows);
 }
