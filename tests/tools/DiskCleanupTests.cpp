@@ -3,6 +3,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 #include <wininet.h>
+#include <commctrl.h>
 
 #include <algorithm>
 #include <string>
@@ -146,6 +147,7 @@ TEST_F(DiskCleanup, DeletesEveryFileBelowTheThreeFoldersWhateverItsAttributesAnd
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
 
     repairtest::ButtonsAtEachRow buttons(page.Results().Hwnd(), page.RepairButton(), page.CleanupButton());
+    repairtest::MessageLog clip(page.Item(IDC_REPAIR_ANIMATION), ACM_OPENA, ACM_STOP);
     RunTool(IDC_REPAIR_CLEANUP);
     CloseHandle(held);
 
@@ -174,6 +176,18 @@ TEST_F(DiskCleanup, DeletesEveryFileBelowTheThreeFoldersWhateverItsAttributesAnd
     EXPECT_EQ(FILE_ATTRIBUTE_HIDDEN, GetFileAttributesA((temp + "held.dat").c_str()) & FILE_ATTRIBUTE_HIDDEN)
         << "a file that stays keeps its attributes";
     EXPECT_TRUE(Exists(temp + "sub\\inner")) << "folders stay";
+
+    // The working clip plays from its first to its last frame, without end,
+    // and is closed at the end.
+    std::vector<repairtest::LoggedMessage> clipMessages = clip.Messages();
+    ASSERT_EQ(3u, clipMessages.size());
+    EXPECT_EQ(static_cast<UINT>(ACM_OPENA), clipMessages[0].msg);
+    EXPECT_EQ(reinterpret_cast<LPARAM>(MAKEINTRESOURCEA(IDR_AVI_WORKING)), clipMessages[0].lParam);
+    EXPECT_EQ(static_cast<UINT>(ACM_PLAY), clipMessages[1].msg);
+    EXPECT_EQ(static_cast<UINT>(-1), static_cast<UINT>(clipMessages[1].wParam)) << "repeats without end";
+    EXPECT_EQ(MAKELONG(0, 0xFFFF), clipMessages[1].lParam);
+    EXPECT_EQ(static_cast<UINT>(ACM_OPENA), clipMessages[2].msg);
+    EXPECT_EQ(0, clipMessages[2].lParam);
     EXPECT_GT(buttons.Rows(), 0);
     EXPECT_EQ(0, buttons.RowsWithAButtonEnabled()) << "both tool buttons are disabled while the clean-up runs";
     EXPECT_TRUE(IsWindowEnabled(page.RepairButton()));

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shlwapi.h>
+#include <commctrl.h>
 
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "tests/common/TestSupport.h"
 #include "tests/tools/RepairTestSupport.h"
 #include "tools/RegistryRepair.h"
+#include "ui/Dpi.h"
 
 namespace {
 
@@ -250,6 +252,55 @@ TEST_F(RegistryRepair, CancelOnTheQuestionChangesNothing) {
     EXPECT_EQ(Dword(1), Read(HKEY_CURRENT_USER, POLICIES_EXPLORER, "NoRun"));
     EXPECT_TRUE(IsWindowEnabled(page.RepairButton()));
     DeleteValues(HKEY_CURRENT_USER, POLICIES_EXPLORER, {"NoRun"});
+}
+
+using RepairPageControls = repairtest::RepairPageTest;
+
+std::string TipText(ImageButton& button) {
+    char text[256] = {};
+    TOOLINFOA info = {};
+    info.cbSize = TTTOOLINFOA_V1_SIZE;
+    info.hwnd = button;
+    info.uId = 1;
+    info.lpszText = text;
+    if (!button.ToolTip() || !SendMessageA(button.ToolTip(), TTM_GETTOOLINFOA, 0, reinterpret_cast<LPARAM>(&info)))
+        return "(no tooltip)";
+    return text;
+}
+
+TEST_F(RepairPageControls, FourImageButtonsWithTheirPicturesAndTooltipsAndTheResultList) {
+    struct Expected {
+        int id;
+        const char* tip;
+    } buttons[] = {
+        {IDC_REPAIR_REGISTRY, "Repair registry changed by malicious programs\r\nNo harm to your computer"},
+        {IDC_REPAIR_CLEANUP, "Enable you to clear your disk of unnecessary files\r\nNo harm to your computer"},
+        {IDC_REPAIR_SHUTDOWN, "Shutdown windows by timer\r\nNo harm to your computer"},
+        {IDC_REPAIR_CANCEL_SHUTDOWN, "Cancel shutdown\r\nNo harm to your computer"},
+    };
+    for (const Expected& expected : buttons) {
+        ImageButton* button = dynamic_cast<ImageButton*>(ui::Window::FromHandle(page.Item(expected.id)));
+        ASSERT_NE(nullptr, button) << expected.id;
+        EXPECT_NE(nullptr, button->Bitmap(0)) << expected.id;
+        EXPECT_EQ(nullptr, button->Bitmap(1)) << "one picture for every state";
+        EXPECT_EQ(1, button->ImagePlacement());
+        EXPECT_EQ(expected.tip, TipText(*button));
+    }
+
+    HWND list = page.Results().Hwnd();
+    EXPECT_EQ(static_cast<DWORD>(LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES),
+              SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
+    EXPECT_EQ(ui::ScaleForDpi(500), SendMessageA(list, LVM_GETCOLUMNWIDTH, 0, 0));
+    EXPECT_EQ(ui::ScaleForDpi(235), SendMessageA(list, LVM_GETCOLUMNWIDTH, 1, 0));
+    char title[32] = {};
+    LVCOLUMNA column = {};
+    column.mask = LVCF_TEXT;
+    column.pszText = title;
+    column.cchTextMax = sizeof title;
+    ASSERT_TRUE(SendMessageA(list, LVM_GETCOLUMNA, 0, reinterpret_cast<LPARAM>(&column)));
+    EXPECT_STREQ("Content", title);
+    ASSERT_TRUE(SendMessageA(list, LVM_GETCOLUMNA, 1, reinterpret_cast<LPARAM>(&column)));
+    EXPECT_STREQ("State", title);
 }
 
 }  // namespace

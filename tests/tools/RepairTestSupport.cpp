@@ -102,6 +102,18 @@ LRESULT CALLBACK ButtonsAtEachRow::Proc(HWND window, UINT msg, WPARAM wParam, LP
     return DefSubclassProc(window, msg, wParam, lParam);
 }
 
+MessageLog::MessageLog(HWND window, UINT first, UINT last) : m_window(window), m_first(first), m_last(last) {
+    SetWindowSubclass(m_window, Proc, 0, reinterpret_cast<DWORD_PTR>(this));
+}
+
+MessageLog::~MessageLog() { RemoveWindowSubclass(m_window, Proc, 0); }
+
+LRESULT CALLBACK MessageLog::Proc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
+    MessageLog* self = reinterpret_cast<MessageLog*>(data);
+    if (msg >= self->m_first && msg <= self->m_last) self->m_messages.push_back({msg, wParam, lParam});
+    return DefSubclassProc(window, msg, wParam, lParam);
+}
+
 void RepairPageTest::SetUp() {
     parent = CreateWindowExA(0, "STATIC", "", WS_POPUP, 40, 40, 760, 470, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(nullptr, parent);

@@ -70,6 +70,27 @@ private:
     int m_enabled = 0;
 };
 
+// Records the messages in [first, last] that `window` receives.
+struct LoggedMessage {
+    UINT msg;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+class MessageLog {
+public:
+    MessageLog(HWND window, UINT first, UINT last);
+    ~MessageLog();
+    MessageLog(const MessageLog&) = delete;
+    MessageLog& operator=(const MessageLog&) = delete;
+    std::vector<LoggedMessage> Messages() const { return m_messages; }
+
+private:
+    static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    HWND m_window;
+    UINT m_first, m_last;
+    std::vector<LoggedMessage> m_messages;
+};
+
 // The repair page, created as the main window creates it, in a hidden pop-up.
 class RepairPageTest : public testing::Test {
 protected:
