@@ -10,14 +10,6 @@ namespace repairtest {
 
 namespace {
 
-// No test may end the session. Until a test puts a recorder in place, every
-// call fails the running test instead; installed before main() runs.
-BOOL RefuseExitWindows(UINT flags, DWORD) {
-    ADD_FAILURE() << "the session end was reached, flags " << flags;
-    return FALSE;
-}
-const ExitWindowsCall g_realExitWindows = SetExitWindowsForTest(RefuseExitWindows);
-
 std::mutex g_callsLock;
 std::vector<ExitWindowsCallRecord> g_calls;
 

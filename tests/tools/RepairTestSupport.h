@@ -22,7 +22,7 @@ bool IsPrivilegeEnabled(const char* name);
 
 // While alive, the end of the session is recorded instead of made, with
 // whether the shutdown privilege was on at that moment. (Outside such a
-// recorder every call fails the running test.)
+// recorder every call fails the running test: tests/common.)
 struct ExitWindowsCallRecord {
     UINT flags;
     DWORD reason;
