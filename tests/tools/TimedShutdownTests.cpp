@@ -52,6 +52,15 @@ TEST_F(TimedShutdown, TheEntryTakesDigitsOnlyUpToItsLimitAndStartsAt100000Minute
     EXPECT_EQ("100000", ItemText(IDC_REPAIR_DELAY_MINUTES));
     EXPECT_TRUE(GetWindowLongA(entry, GWL_STYLE) & ES_NUMBER);
     EXPECT_EQ(static_cast<LRESULT>(SHUTDOWN_DELAY_DIGITS), SendMessageA(entry, EM_GETLIMITTEXT, 0, 0));
+    auto type = [&](const char* keys) {
+        for (const char* key = keys; *key; ++key) SendMessageA(entry, WM_CHAR, static_cast<WPARAM>(*key), 1);
+    };
+    SendMessageA(entry, EM_SETSEL, 0, -1);
+    type("x-4 2.");
+    EXPECT_EQ("42", ItemText(IDC_REPAIR_DELAY_MINUTES)) << "digits only";
+    type("123456");
+    EXPECT_EQ("421234", ItemText(IDC_REPAIR_DELAY_MINUTES)) << "six digits at most";
+    SetItemText(IDC_REPAIR_DELAY_MINUTES, "100000");
     EXPECT_EQ("Inactive", State());
     EXPECT_EQ("", Remaining());
 
