@@ -55,10 +55,10 @@ std::string FormatRemainingTime(unsigned hours, unsigned minutes, unsigned secon
 void ForceShutdown() {
     const UINT flags = EWX_SHUTDOWN | EWX_FORCE;
     if (GetOsPlatform() != OS_PLATFORM_NT) {
-        ExitWindowsSeam(flags, 0);
+        ExitSession(flags, 0);
         return;
     }
-    if (EnablePrivilege(SHUTDOWN_PRIVILEGE)) ExitWindowsSeam(flags, 0);
+    if (EnablePrivilege(SHUTDOWN_PRIVILEGE)) ExitSession(flags, 0);
     DisablePrivilege(SHUTDOWN_PRIVILEGE);
 }
 

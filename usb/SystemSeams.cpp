@@ -12,12 +12,9 @@ BOOL RealStoragePropertyQuery(HANDLE volume, STORAGE_PROPERTY_QUERY* query, DWOR
 
 BOOL RealOsVersionQuery(OSVERSIONINFOA* info) { return GetVersionExA(info); }
 
-BOOL RealExitWindows(UINT flags, DWORD reason) { return ExitWindowsEx(flags, reason); }
-
 // Atomic because the drive list is also asked for from worker threads.
 std::atomic<StoragePropertyQuery> g_storagePropertyQuery{RealStoragePropertyQuery};
 std::atomic<OsVersionQuery> g_osVersionQuery{RealOsVersionQuery};
-std::atomic<ExitWindowsCall> g_exitWindows{RealExitWindows};
 
 }  // namespace
 
@@ -28,8 +25,6 @@ BOOL QueryStorageProperty(HANDLE volume, STORAGE_PROPERTY_QUERY* query, DWORD qu
 
 BOOL QueryOsVersion(OSVERSIONINFOA* info) { return g_osVersionQuery.load()(info); }
 
-BOOL ExitWindowsSeam(UINT flags, DWORD reason) { return g_exitWindows.load()(flags, reason); }
-
 StoragePropertyQuery SetStoragePropertyQueryForTest(StoragePropertyQuery standIn) {
     return g_storagePropertyQuery.exchange(standIn ? standIn : RealStoragePropertyQuery);
 }
@@ -38,6 +33,16 @@ OsVersionQuery SetOsVersionQueryForTest(OsVersionQuery standIn) {
     return g_osVersionQuery.exchange(standIn ? standIn : RealOsVersionQuery);
 }
 
-ExitWindowsCall SetExitWindowsForTest(ExitWindowsCall standIn) {
-    return g_exitWindows.exchange(standIn ? standIn : RealExitWindows);
+namespace {
+
+BOOL RealSessionExit(UINT flags, DWORD reason) { return ExitWindowsEx(flags, reason); }
+
+std::atomic<SessionExit> g_sessionExit{RealSessionExit};
+
+}  // namespace
+
+BOOL ExitSession(UINT flags, DWORD reason) { return g_sessionExit.load()(flags, reason); }
+
+SessionExit SetSessionExitForTest(SessionExit standIn) {
+    return g_sessionExit.exchange(standIn ? standIn : RealSessionExit);
 }

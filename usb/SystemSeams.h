@@ -1,8 +1,7 @@
-// The two system queries that Wine cannot answer the way Windows does (the
-// bus behind a fixed volume and the OS family) and the end of the session,
-// which must never be reached from a test. The program always goes through
-// these functions; by default they make the real call, and tests put a
-// stand-in in their place.
+// The two system queries that Wine cannot answer the way Windows does: the
+// bus behind a fixed volume and the OS family. The program always goes
+// through these functions; by default they make the real call, and tests put
+// a stand-in in their place.
 #pragma once
 #include <windows.h>
 #include <winioctl.h>
@@ -18,12 +17,15 @@ BOOL QueryStorageProperty(HANDLE volume, STORAGE_PROPERTY_QUERY* query, DWORD qu
 using OsVersionQuery = BOOL (*)(OSVERSIONINFOA* info);
 BOOL QueryOsVersion(OSVERSIONINFOA* info);
 
-// Ends the session as ExitWindowsEx does (shutdown, log-off).
-using ExitWindowsCall = BOOL (*)(UINT flags, DWORD reason);
-BOOL ExitWindowsSeam(UINT flags, DWORD reason);
-
 // For tests only: install a stand-in, or nullptr for the real call again.
 // Each returns the function it replaced.
 StoragePropertyQuery SetStoragePropertyQueryForTest(StoragePropertyQuery standIn);
 OsVersionQuery SetOsVersionQueryForTest(OsVersionQuery standIn);
-ExitWindowsCall SetExitWindowsForTest(ExitWindowsCall standIn);
+
+// ---- The end of the session, which a test must never reach for real.
+
+// Ends the user's session as ExitWindowsEx does.
+using SessionExit = BOOL (*)(UINT flags, DWORD reason);
+BOOL ExitSession(UINT flags, DWORD reason);
+
+SessionExit SetSessionExitForTest(SessionExit standIn);

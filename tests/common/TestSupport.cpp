@@ -4,7 +4,6 @@
 #include <cstdint>
 
 #include "ui/Window.h"
-#include "usb/SystemSeams.h"
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -273,18 +272,3 @@ bool InManyDrivesSandbox() {
 }
 
 }  // namespace vxtest
-
-// ---- The end of the session (timed shutdown, log-off) -----------------------
-
-namespace {
-
-// The real ExitWindowsEx would end every process of the sandbox's prefix.
-// Until a test puts its own stand-in in place, every call fails the running
-// test instead; installed before main() runs, in every test executable.
-BOOL RefuseExitWindows(UINT flags, DWORD) {
-    ADD_FAILURE() << "the end of the session was reached, flags " << flags;
-    return FALSE;
-}
-const ExitWindowsCall g_realExitWindows = SetExitWindowsForTest(RefuseExitWindows);
-
-}  // namespace

@@ -10,6 +10,16 @@ namespace repairtest {
 
 namespace {
 
+// No test may end the session: the real call would end every process of the
+// sandbox's prefix. Until a test puts a recorder in place, every call fails
+// the running test instead; installed before main() runs.
+BOOL RefuseSessionExit(UINT flags, DWORD reason) {
+    ADD_FAILURE() << "the session would have ended: ExitWindowsEx(" << flags << ", " << reason << ")";
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+const SessionExit g_realSessionExit = SetSessionExitForTest(RefuseSessionExit);
+
 std::mutex g_callsLock;
 std::vector<ExitWindowsCallRecord> g_calls;
 
@@ -58,12 +68,12 @@ bool IsPrivilegeEnabled(const char* name) {
     return enabled;
 }
 
-ExitWindowsRecorder::ExitWindowsRecorder() : m_replaced(SetExitWindowsForTest(RecordExitWindows)) {
+ExitWindowsRecorder::ExitWindowsRecorder() : m_replaced(SetSessionExitForTest(RecordExitWindows)) {
     std::lock_guard<std::mutex> hold(g_callsLock);
     g_calls.clear();
 }
 
-ExitWindowsRecorder::~ExitWindowsRecorder() { SetExitWindowsForTest(m_replaced); }
+ExitWindowsRecorder::~ExitWindowsRecorder() { SetSessionExitForTest(m_replaced); }
 
 std::vector<ExitWindowsCallRecord> ExitWindowsRecorder::Calls() const {
     std::lock_guard<std::mutex> hold(g_callsLock);

@@ -22,7 +22,7 @@ bool IsPrivilegeEnabled(const char* name);
 
 // While alive, the end of the session is recorded instead of made, with
 // whether the shutdown privilege was on at that moment. (Outside such a
-// recorder every call fails the running test: tests/common.)
+// recorder every call fails the running test.)
 struct ExitWindowsCallRecord {
     UINT flags;
     DWORD reason;
@@ -37,7 +37,7 @@ public:
     std::vector<ExitWindowsCallRecord> Calls() const;
 
 private:
-    ExitWindowsCall m_replaced;
+    SessionExit m_replaced;
 };
 
 // While alive, the OS version reports `platformId`, or fails.
