@@ -32,3 +32,17 @@ StoragePropertyQuery SetStoragePropertyQueryForTest(StoragePropertyQuery standIn
 OsVersionQuery SetOsVersionQueryForTest(OsVersionQuery standIn) {
     return g_osVersionQuery.exchange(standIn ? standIn : RealOsVersionQuery);
 }
+
+namespace {
+
+BOOL RealSessionExit(UINT flags, DWORD reason) { return ExitWindowsEx(flags, reason); }
+
+std::atomic<SessionExit> g_sessionExit{RealSessionExit};
+
+}  // namespace
+
+BOOL ExitSession(UINT flags, DWORD reason) { return g_sessionExit.load()(flags, reason); }
+
+SessionExit SetSessionExitForTest(SessionExit standIn) {
+    return g_sessionExit.exchange(standIn ? standIn : RealSessionExit);
+}

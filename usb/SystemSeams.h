@@ -21,3 +21,11 @@ BOOL QueryOsVersion(OSVERSIONINFOA* info);
 // Each returns the function it replaced.
 StoragePropertyQuery SetStoragePropertyQueryForTest(StoragePropertyQuery standIn);
 OsVersionQuery SetOsVersionQueryForTest(OsVersionQuery standIn);
+
+// ---- The end of the session, which a test must never reach for real.
+
+// Ends the user's session as ExitWindowsEx does.
+using SessionExit = BOOL (*)(UINT flags, DWORD reason);
+BOOL ExitSession(UINT flags, DWORD reason);
+
+SessionExit SetSessionExitForTest(SessionExit standIn);
