@@ -91,7 +91,9 @@ void StartShell(const EndedShell& shell) {
                                                   FALSE, 0, nullptr, nullptr, &startup, &started);
     // Where the token cannot be used (no privilege to assign it), this
     // program may start the shell itself only when it runs as the shell did.
-    if (!ok && (!shell.token || RunsAsShell(shell.token)))
+    // Without the shell's token that cannot be known: no shell then, rather
+    // than one with this program's rights.
+    if (!ok && shell.token && RunsAsShell(shell.token))
         ok = CreateProcessA(shell.path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                             &started);
     if (!ok) return;
