@@ -84,18 +84,20 @@ bool RunsAsShell(HANDLE shellToken) {
 
 void StartShell(const EndedShell& shell) {
     std::string commandLine = "\"" + shell.path + "\"";
+    // In its own folder: this program's may be on a drive just ejected.
+    const std::string folder = shell.path.substr(0, shell.path.rfind('\\') + 1);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started = {};
     bool ok = shell.token && CreateProcessAsUserA(shell.token, shell.path.c_str(), &commandLine[0], nullptr, nullptr,
-                                                  FALSE, 0, nullptr, nullptr, &startup, &started);
+                                                  FALSE, 0, nullptr, folder.c_str(), &startup, &started);
     // Where the token cannot be used (no privilege to assign it), this
     // program may start the shell itself only when it runs as the shell did.
     // Without the shell's token that cannot be known: no shell then, rather
     // than one with this program's rights.
     if (!ok && shell.token && RunsAsShell(shell.token))
-        ok = CreateProcessA(shell.path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                            &started);
+        ok = CreateProcessA(shell.path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                            &startup, &started);
     if (!ok) return;
     CloseHandle(started.hThread);
     CloseHandle(started.hProcess);

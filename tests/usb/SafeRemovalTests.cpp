@@ -30,6 +30,8 @@ const char STAND_IN_APPLET[] = "W:\\fixtures\\hotplug.dll";
 const char SHELL_STAND_IN[] = "C:\\vxshell\\explorer.exe";
 const char RECORD_FILE[] = "C:\\vxrecord.txt";
 const char CHILD_SWITCH[] = "VX_SAFE_REMOVAL_CHILD";
+// How long a started program may take to come up on a busy machine (a bound, not a goal).
+const DWORD WAIT_FOR_PROGRAM_MS = 20000;
 
 std::string SystemApplet() {
     char windows[MAX_PATH] = {};
@@ -276,7 +278,8 @@ protected:
         CloseHandle(started.hThread);
         m_started.push_back(started.hProcess);
         const DWORD id = started.dwProcessId;
-        EXPECT_TRUE(vxtest::PumpUntil([&] { return lstrcmpiA(GetProcessExePath(id).c_str(), path.c_str()) == 0; }))
+        EXPECT_TRUE(vxtest::PumpUntil([&] { return lstrcmpiA(GetProcessExePath(id).c_str(), path.c_str()) == 0; },
+                                      WAIT_FOR_PROGRAM_MS))
             << path << " did not come up";
         return started.hProcess;
     }
@@ -285,7 +288,7 @@ protected:
     // moment in which none comes) and returns how many came.
     static int RemovalDialogsOpened(int count) {
         if (count == 0) vxtest::PumpFor(1500);
-        else vxtest::PumpUntil([&] { return CountRecorded(RemovalCommandLine()) >= count; }, 15000);
+        else vxtest::PumpUntil([&] { return CountRecorded(RemovalCommandLine()) >= count; }, WAIT_FOR_PROGRAM_MS);
         return CountRecorded(RemovalCommandLine());
     }
 
@@ -295,7 +298,7 @@ protected:
         return vxtest::PumpUntil([&] {
             std::vector<DWORD> running = ProcessesRunning(SHELL_STAND_IN);
             return std::any_of(running.begin(), running.end(), [&](DWORD id) { return id != endedId; });
-        });
+        }, WAIT_FOR_PROGRAM_MS);
     }
 
     int BenchShellSpared() const { return vxtest::GuardsSeen().benchShellSpared - m_guardsBefore.benchShellSpared; }
@@ -397,7 +400,7 @@ TEST_F(SafeRemovalTest, OkEndsTheProgramsOfTheUsbDrivesAndTheShellThenEjectsAndS
     EXPECT_EQ(2, RemovalDialogsOpened(2));
     EXPECT_TRUE(ShellStartedAgain(shell));
     const std::string shellCommandLine = "\"" + std::string(SHELL_STAND_IN) + "\"";
-    EXPECT_TRUE(vxtest::PumpUntil([&] { return CountRecorded(shellCommandLine) == 2; }))
+    EXPECT_TRUE(vxtest::PumpUntil([&] { return CountRecorded(shellCommandLine) == 2; }, WAIT_FOR_PROGRAM_MS))
         << "started by the test, then again with its own command line";
     EXPECT_EQ(1u, vxtest::ShownMessages().size());
 }
