@@ -44,6 +44,10 @@ void WriteReadMe(const std::string& path) {
 // Runs `treat` on the root ("C:\") of every removable and fixed drive, from A up.
 template <typename Treat>
 void ForEachLocalDrive(Treat treat) {
+    // An empty floppy or card-reader slot is simply not immunized: without
+    // this, Windows would ask the user to insert a disk, slot by slot.
+    const UINT errorMode = SetErrorMode(SEM_FAILCRITICALERRORS);
+    SetErrorMode(errorMode | SEM_FAILCRITICALERRORS);
     DWORD mask = GetLogicalDrives();
     for (char letter = 'A'; mask != 0 && letter <= 'Z'; ++letter, mask >>= 1) {
         if (!(mask & 1)) continue;
@@ -51,6 +55,7 @@ void ForEachLocalDrive(Treat treat) {
         UINT type = GetDriveTypeA(root);
         if (type == DRIVE_REMOVABLE || type == DRIVE_FIXED) treat(root);
     }
+    SetErrorMode(errorMode);
 }
 
 }  // namespace
