@@ -149,17 +149,14 @@ void WaitUntilGone(const std::vector<ui::ScopedHandle>& processes) {
 }
 
 // Ejects each USB volume: the system's removal dialog for those that went,
-// the log-off question for those that could not be taken. True when a
-// log-off was started.
-bool EjectVolumes(const char* letters, int count) {
+// the log-off question for those that could not be taken.
+void EjectVolumes(const char* letters, int count) {
     char windows[128] = {};
     GetWindowsDirectoryA(windows, sizeof windows);
     const std::string removalCommand = std::string(windows) + REMOVAL_COMMAND;
-    bool loggingOff = false;
     for (int i = 0; i < count; ++i) {
         if (EjectUsbVolume(letters[i]) == EJECT_FAILED) {
-            if (ui::ShowMessage(IDS_CONFIRM_LOG_OFF, MB_OKCANCEL) == IDOK && ExitSession(EWX_LOGOFF, 0))
-                loggingOff = true;
+            if (ui::ShowMessage(IDS_CONFIRM_LOG_OFF, MB_OKCANCEL) == IDOK) ExitSession(EWX_LOGOFF, 0);
             continue;
         }
         std::string commandLine = removalCommand;
@@ -171,7 +168,6 @@ bool EjectVolumes(const char* letters, int count) {
             CloseHandle(started.hProcess);
         }
     }
-    return loggingOff;
 }
 
 }  // namespace
@@ -220,9 +216,8 @@ void SafelyRemoveUsbDrives() {
     std::vector<EndedShell> shells;
     WaitUntilGone(EndUsbProcessesAndShell(letters, count, &shells));
 
-    bool loggingOff = false;
-    if (GetOsPlatform() == OS_PLATFORM_NT) loggingOff = EjectVolumes(letters, count);
-    // The user keeps a desktop, unless the session is ending anyway.
-    if (loggingOff) return;
+    if (GetOsPlatform() == OS_PLATFORM_NT) EjectVolumes(letters, count);
+    // The user keeps a desktop. Also after a log-off request: a program may
+    // still refuse to end and keep the session going.
     for (const EndedShell& shell : shells) StartShell(shell);
 }

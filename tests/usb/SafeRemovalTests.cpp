@@ -432,12 +432,8 @@ TEST_P(EjectOutcomes, EachDriveGetsTheLogOffQuestionOrTheRemovalDialog) {
     if (c.logOffAnswer == IDOK) expectedExits.assign(2, {UINT(EWX_LOGOFF), 0u});
     EXPECT_EQ(expectedExits, g_sessionExits);
     EXPECT_FALSE(IsRunning(shell));
-    if (c.logOffAnswer == IDOK) {
-        vxtest::PumpFor(500);
-        EXPECT_TRUE(ProcessesRunning(SHELL_STAND_IN).empty()) << "the session is ending: no new shell";
-    } else {
-        EXPECT_TRUE(ShellStartedAgain(shell));
-    }
+    // Even with a log-off asked for: a program may still refuse to end.
+    EXPECT_TRUE(ShellStartedAgain(shell));
 }
 
 INSTANTIATE_TEST_SUITE_P(Results, EjectOutcomes,
