@@ -50,6 +50,8 @@ MainDialog::MainDialog() : Dialog(IDD_MAIN), m_bPageShown() {
         OnCommandId(kPages[page - 1].button, [this, page] { ShowPage(page); });
     OnCommandId(ID_TRAY_EXIT, [this] { OnTrayExit(); });
     OnCommandId(ID_TRAY_SHOW, [this] { OnTrayShow(); });
+    OnCommandId(ID_TRAY_SAFE_REMOVE, [this] { OnTraySafeRemove(); });
+    OnCommandId(ID_TRAY_IMMUNIZE, [this] { OnTrayImmunize(); });
 }
 
 MainDialog::~MainDialog() {
@@ -164,6 +166,12 @@ void MainDialog::OnTrayShow() {
     ShowWindow(Hwnd(), SW_RESTORE);
     SetForegroundWindow(Hwnd());
 }
+
+// The tools page's operations, run with the window left as it is (hidden
+// when chosen from the tray): their messages appear on their own.
+void MainDialog::OnTraySafeRemove() { m_pageTools.OnSafelyRemove(); }
+
+void MainDialog::OnTrayImmunize() { m_pageTools.OnAcquireImmunity(); }
 
 void MainDialog::OnPaint() {
     if (!IsIconic(Hwnd())) {

@@ -48,6 +48,8 @@ public:
     // Ends the program without the quit question (tray Exit, uninstaller).
     void OnTrayExit();
     void OnTrayShow();
+    void OnTraySafeRemove();
+    void OnTrayImmunize();
     // A device came or went: with USB drives present, come forward on the
     // shield page and check their roots.
     void OnDeviceArrival();

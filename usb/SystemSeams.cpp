@@ -35,14 +35,39 @@ OsVersionQuery SetOsVersionQueryForTest(OsVersionQuery standIn) {
 
 namespace {
 
+BOOL RealVolumeControl(HANDLE volume, DWORD code, void* input, DWORD inputSize) {
+    DWORD returned = 0;
+    return DeviceIoControl(volume, code, input, inputSize, nullptr, 0, &returned, nullptr);
+}
+
 BOOL RealSessionExit(UINT flags, DWORD reason) { return ExitWindowsEx(flags, reason); }
 
+BOOL RealShellTermination(HANDLE process, DWORD, UINT exitCode) { return TerminateProcess(process, exitCode); }
+
+std::atomic<VolumeControl> g_volumeControl{RealVolumeControl};
 std::atomic<SessionExit> g_sessionExit{RealSessionExit};
+std::atomic<ShellTermination> g_shellTermination{RealShellTermination};
 
 }  // namespace
 
+BOOL SendVolumeControl(HANDLE volume, DWORD code, void* input, DWORD inputSize) {
+    return g_volumeControl.load()(volume, code, input, inputSize);
+}
+
 BOOL ExitSession(UINT flags, DWORD reason) { return g_sessionExit.load()(flags, reason); }
+
+BOOL TerminateShellProcess(HANDLE process, DWORD processId, UINT exitCode) {
+    return g_shellTermination.load()(process, processId, exitCode);
+}
+
+VolumeControl SetVolumeControlForTest(VolumeControl standIn) {
+    return g_volumeControl.exchange(standIn ? standIn : RealVolumeControl);
+}
 
 SessionExit SetSessionExitForTest(SessionExit standIn) {
     return g_sessionExit.exchange(standIn ? standIn : RealSessionExit);
+}
+
+ShellTermination SetShellTerminationForTest(ShellTermination standIn) {
+    return g_shellTermination.exchange(standIn ? standIn : RealShellTermination);
 }

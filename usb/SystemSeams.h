@@ -1,7 +1,8 @@
-// The two system queries that Wine cannot answer the way Windows does: the
-// bus behind a fixed volume and the OS family. The program always goes
-// through these functions; by default they make the real call, and tests put
-// a stand-in in their place.
+// The system calls that Wine cannot answer the way Windows does (the bus
+// behind a fixed volume, the OS family, the volume device controls) or that
+// a test must never make for real (the log-off, ending the bench's own
+// shell). The program always goes through these functions; by default they
+// make the real call, and tests put a stand-in in their place.
 #pragma once
 #include <windows.h>
 #include <winioctl.h>
@@ -22,10 +23,23 @@ BOOL QueryOsVersion(OSVERSIONINFOA* info);
 StoragePropertyQuery SetStoragePropertyQueryForTest(StoragePropertyQuery standIn);
 OsVersionQuery SetOsVersionQueryForTest(OsVersionQuery standIn);
 
-// ---- The end of the session, which a test must never reach for real.
+// ---- Safe removal: the volume device controls, the log-off, the shell's end.
+
+// Sends a volume device control (lock, dismount, media removal, eject) with
+// an optional input and no output, as DeviceIoControl does.
+using VolumeControl = BOOL (*)(HANDLE volume, DWORD code, void* input, DWORD inputSize);
+BOOL SendVolumeControl(HANDLE volume, DWORD code, void* input, DWORD inputSize);
 
 // Ends the user's session as ExitWindowsEx does.
 using SessionExit = BOOL (*)(UINT flags, DWORD reason);
 BOOL ExitSession(UINT flags, DWORD reason);
 
+// Ends a shell process (a program file named explorer.exe) as
+// TerminateProcess does. Only the shell's end goes through here: under a test
+// bench the shell may also be the bench's own desktop.
+using ShellTermination = BOOL (*)(HANDLE process, DWORD processId, UINT exitCode);
+BOOL TerminateShellProcess(HANDLE process, DWORD processId, UINT exitCode);
+
+VolumeControl SetVolumeControlForTest(VolumeControl standIn);
 SessionExit SetSessionExitForTest(SessionExit standIn);
+ShellTermination SetShellTerminationForTest(ShellTermination standIn);

@@ -272,3 +272,58 @@ bool InManyDrivesSandbox() {
 }
 
 }  // namespace vxtest
+
+// ---- Safe removal's guards.
+
+#include "usb/SystemSeams.h"
+
+#include <atomic>
+
+namespace vxtest {
+
+namespace {
+
+std::atomic<int> g_sessionExitsRefused{0};
+std::atomic<int> g_benchShellSpared{0};
+
+BOOL RefuseSessionExit(UINT flags, DWORD reason) {
+    ++g_sessionExitsRefused;
+    ADD_FAILURE() << "the session would have ended: ExitWindowsEx(" << flags << ", " << reason << ")";
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+
+BOOL SpareBenchShell(HANDLE process, DWORD processId, UINT exitCode) {
+    if (processId != 0 && processId == BenchShellProcessId()) {
+        ++g_benchShellSpared;
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    return TerminateProcess(process, exitCode);
+}
+
+// Installed before main(), so that not even a test's set-up can reach them.
+struct GuardInstaller {
+    GuardInstaller() {
+        SetSessionExitForTest(RefuseSessionExit);
+        SetShellTerminationForTest(SpareBenchShell);
+    }
+} g_guardInstaller;
+
+}  // namespace
+
+DWORD BenchShellProcessId() {
+    HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
+    DWORD processId = 0;
+    if (taskbar) GetWindowThreadProcessId(taskbar, &processId);
+    return processId;
+}
+
+GuardRecord GuardsSeen() {
+    GuardRecord record;
+    record.sessionExits = g_sessionExitsRefused;
+    record.benchShellSpared = g_benchShellSpared;
+    return record;
+}
+
+}  // namespace vxtest

@@ -68,3 +68,21 @@ private:
 bool InManyDrivesSandbox();
 
 }  // namespace vxtest
+
+// ---- Safe removal's guards, installed for every test from the start:
+// the session never ends for real, and the shell that is the bench's own
+// desktop and taskbar is never ended (Wine could not bring it back); every
+// other program named explorer.exe is ended for real.
+namespace vxtest {
+
+// The process that owns the taskbar, 0 when there is none.
+DWORD BenchShellProcessId();
+
+// What the guards saw since the start of the test run.
+struct GuardRecord {
+    int sessionExits = 0;       // ExitWindowsEx calls refused
+    int benchShellSpared = 0;   // ends of the bench's shell refused
+};
+GuardRecord GuardsSeen();
+
+}  // namespace vxtest

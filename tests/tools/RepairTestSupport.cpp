@@ -10,15 +10,8 @@ namespace repairtest {
 
 namespace {
 
-// No test may end the session: the real call would end every process of the
-// sandbox's prefix. Until a test puts a recorder in place, every call fails
-// the running test instead; installed before main() runs.
-BOOL RefuseSessionExit(UINT flags, DWORD reason) {
-    ADD_FAILURE() << "the session would have ended: ExitWindowsEx(" << flags << ", " << reason << ")";
-    SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-}
-const SessionExit g_realSessionExit = SetSessionExitForTest(RefuseSessionExit);
+// The shared test support refuses every session exit until a test puts
+// a recorder in place.
 
 std::mutex g_callsLock;
 std::vector<ExitWindowsCallRecord> g_calls;
