@@ -50,6 +50,7 @@ MainDialog::MainDialog() : Dialog(IDD_MAIN), m_bPageShown() {
         OnCommandId(kPages[page - 1].button, [this, page] { ShowPage(page); });
     OnCommandId(ID_TRAY_EXIT, [this] { OnTrayExit(); });
     OnCommandId(ID_TRAY_SHOW, [this] { OnTrayShow(); });
+    OnCommandId(ID_TRAY_UPDATE, [this] { OnTrayUpdate(); });
 }
 
 MainDialog::~MainDialog() {
@@ -163,6 +164,15 @@ void MainDialog::OnTrayExit() {
 void MainDialog::OnTrayShow() {
     ShowWindow(Hwnd(), SW_RESTORE);
     SetForegroundWindow(Hwnd());
+}
+
+void MainDialog::OnTrayUpdate() {
+    LaunchUpdater();
+}
+
+BOOL MainDialog::WinHelp(DWORD_PTR, UINT) {
+    OpenHelpDocument();
+    return TRUE;
 }
 
 void MainDialog::OnPaint() {

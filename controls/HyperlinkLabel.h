@@ -12,11 +12,11 @@
 class HyperlinkLabel : public ui::Window {
 public:
     // Underline modes.
-    static const int UNDERLINE_ALWAYS = 1;
-    static const int UNDERLINE_NEVER = 0;
-    static const int UNDERLINE_HOVER = -1;
-    static const UINT_PTR HOVER_TIMER_ID = 100;
-    static const UINT HOVER_CHECK_MS = 100;
+    static constexpr int UNDERLINE_ALWAYS = 1;
+    static constexpr int UNDERLINE_NEVER = 0;
+    static constexpr int UNDERLINE_HOVER = -1;
+    static constexpr UINT_PTR HOVER_TIMER_ID = 100;
+    static constexpr UINT HOVER_CHECK_MS = 100;
 
     HyperlinkLabel();
     ~HyperlinkLabel() override;

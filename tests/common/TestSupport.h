@@ -67,4 +67,19 @@ private:
 // letter is a removable drive.
 bool InManyDrivesSandbox();
 
+// ---- pointer, keyboard and GDI helpers (controls, Information page)
+
+// Real mouse input, which the system routes by what is on the screen.
+void SendMouse(DWORD flags, POINT screenPoint);
+// Moves the pointer to `screenPoint` until `arrived` holds; fails the test
+// (naming what is under the point) when it never does.
+bool MoveMouseUntil(POINT screenPoint, const std::function<bool()>& arrived, DWORD timeoutMs = 5000);
+POINT ScreenPoint(HWND window, int x, int y);
+POINT CentreOf(HWND window);
+// The GDI objects the process holds, or -1 when they cannot be counted.
+int GdiObjectCount();
+
+// A real key press and release, which the system delivers to the window
+// with the keyboard focus.
+void PressKey(WORD virtualKey);
 }  // namespace vxtest

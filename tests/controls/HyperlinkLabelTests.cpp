@@ -9,7 +9,6 @@
 #include "controls/HyperlinkLabel.h"
 #include "res/resource.h"
 #include "tests/common/TestSupport.h"
-#include "tests/controls/ControlTestSupport.h"
 #include "ui/Controls.h"
 #include "ui/Dialog.h"
 #include "ui/Guards.h"

@@ -9,7 +9,6 @@
 #include "controls/ImageButton.h"
 #include "res/resource.h"
 #include "tests/common/TestSupport.h"
-#include "tests/controls/ControlTestSupport.h"
 #include "ui/Dialog.h"
 #include "ui/Guards.h"
 
