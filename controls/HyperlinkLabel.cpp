@@ -114,25 +114,26 @@ void HyperlinkLabel::CreateToolTip() {
                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Hwnd(), nullptr,
                                 GetModuleHandleA(nullptr), nullptr);
     if (!m_tipCtrl) return;
+    TOOLINFOA tool = ToolInfo();
+    SendMessageA(m_tipCtrl, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+// The one tool: the whole client area, showing the target.
+TOOLINFOA HyperlinkLabel::ToolInfo() const {
     TOOLINFOA tool = {};
     tool.cbSize = TTTOOLINFOA_V1_SIZE;
     tool.hwnd = Hwnd();
     tool.uId = kToolId;
     tool.lpszText = const_cast<char*>(m_strTarget.c_str());
     GetClientRect(Hwnd(), &tool.rect);
-    SendMessageA(m_tipCtrl, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    return tool;
 }
 
 void HyperlinkLabel::UpdateTipText() {
     if (!m_tipCtrl) return;
-    TOOLINFOA tool = {};
-    tool.cbSize = TTTOOLINFOA_V1_SIZE;
-    tool.hwnd = Hwnd();
-    tool.uId = kToolId;
-    tool.lpszText = const_cast<char*>(m_strTarget.c_str());
+    TOOLINFOA tool = ToolInfo();
     SendMessageA(m_tipCtrl, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
     // The control may have changed its size with the text.
-    GetClientRect(Hwnd(), &tool.rect);
     SendMessageA(m_tipCtrl, TTM_NEWTOOLRECTA, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
@@ -226,7 +227,7 @@ void HyperlinkLabel::LoadLinkCursor() {
     // Current Windows has no such cursor there: the system's own hand, so
     // that a link looks like a link everywhere.
     if (!m_hLinkCursor) {
-        HCURSOR hand = LoadCursorA(nullptr, MAKEINTRESOURCEA(32649));  // IDC_HAND
+        HCURSOR hand = LoadCursorA(nullptr, IDC_HAND);
         if (hand) m_hLinkCursor = CopyCursor(hand);
     }
 }

@@ -4,6 +4,7 @@
 // the shell (or the registered browser command) and explains a failure.
 #pragma once
 #include <windows.h>
+#include <commctrl.h>
 
 #include <string>
 
@@ -63,6 +64,7 @@ protected:
 private:
     void BuildFonts();
     void CreateToolTip();
+    TOOLINFOA ToolInfo() const;
     void UpdateTipText();
     void SetLabelFont(HFONT font);
     void OnMouseMove();

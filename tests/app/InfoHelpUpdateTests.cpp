@@ -10,7 +10,6 @@
 #include "app/GuardApp.h"
 #include "app/InfoPage.h"
 #include "app/MainDialog.h"
-#include "app/TrayIcon.h"
 #include "app/Vendor.h"
 #include "tests/common/TestSupport.h"
 #include "ui/App.h"
@@ -29,44 +28,10 @@ std::string TestProgramFolder() {
 
 std::string Recorder() { return TestProgramFolder() + "fixtures\\CommandRecorder.exe"; }
 
-// The lines a command recorder wrote to `log`, once `count` are there.
-std::vector<std::string> RecordedLines(const std::string& log, size_t count, DWORD timeoutMs = 10000) {
-    std::vector<std::string> lines;
-    vxtest::PumpUntil(
-        [&] {
-            lines.clear();
-            std::string text = vxtest::ReadFile(log);
-            for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-                lines.push_back(text.substr(start, end - start));
-            return lines.size() >= count;
-        },
-        timeoutMs);
-    return lines;
-}
-
-std::string TipText(HWND tip, HWND owner) {
-    char text[512] = {};
-    TOOLINFOA tool = {};
-    tool.cbSize = TTTOOLINFOA_V1_SIZE;
-    tool.hwnd = owner;
-    tool.uId = 1;
-    tool.lpszText = text;
-    SendMessageA(tip, TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&tool));
-    return text;
-}
-
 bool IsUnderlined(HWND label) {
     LOGFONTA description = {};
     GetObjectA(reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0)), sizeof description, &description);
     return description.lfUnderline != 0;
-}
-
-bool TrayIconPresent(HWND window) {
-    NOTIFYICONDATAA probe;
-    FillTrayIconData(probe, window);
-    BOOL present = Shell_NotifyIconA(NIM_MODIFY, &probe);
-    DestroyIcon(probe.hIcon);
-    return present != FALSE;
 }
 
 // While alive, help files open with the command recorder.
@@ -135,13 +100,13 @@ TEST_F(InfoPageTest, EveryControlHasItsTextImageAndTooltip) {
     EXPECT_NE(nullptr, state.Bitmap(0)) << "the shield picture";
     EXPECT_EQ(nullptr, state.Bitmap(1)) << "one picture for every state";
     EXPECT_EQ(1, state.ImagePlacement());
-    EXPECT_EQ("Resident Shield is active", TipText(state.ToolTip(), state));
+    EXPECT_EQ("Resident Shield is active", vxtest::ToolTipText(state.ToolTip(), state));
 
     ImageButton& help = page->HelpButton();
     EXPECT_NE(nullptr, help.Icon(0)) << "the help icon";
     EXPECT_EQ(nullptr, help.Icon(1));
     EXPECT_EQ(0, help.ImagePlacement());
-    EXPECT_EQ("Read the document", TipText(help.ToolTip(), help));
+    EXPECT_EQ("Read the document", vxtest::ToolTipText(help.ToolTip(), help));
     EXPECT_TRUE(SendMessageA(help, WM_SETCURSOR, reinterpret_cast<WPARAM>(help.Hwnd()),
                              MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)))
         << "the hand pointer";
@@ -161,7 +126,7 @@ TEST_F(InfoPageTest, EveryControlHasItsTextImageAndTooltip) {
         SCOPED_TRACE(link.text);
         EXPECT_EQ(link.text, ui::GetWindowTextString(*link.label));
         EXPECT_EQ(link.target, link.label->Target());
-        EXPECT_EQ(link.target, TipText(link.label->ToolTip(), *link.label));
+        EXPECT_EQ(link.target, vxtest::ToolTipText(link.label->ToolTip(), *link.label));
         EXPECT_EQ(HyperlinkLabel::UNDERLINE_ALWAYS, link.label->UnderlineMode());
         EXPECT_TRUE(IsUnderlined(*link.label));
     }
@@ -189,7 +154,7 @@ TEST_F(InfoPageTest, TheHelpButtonAndF1OnEveryPageOpenTheHelpFileBesideTheProgra
     ASSERT_TRUE(vxtest::MoveMouseUntil(centre, [&] { return page->HelpButton().IsHovering(); }));
     vxtest::SendMouse(MOUSEEVENTF_LEFTDOWN, centre);
     vxtest::SendMouse(MOUSEEVENTF_LEFTUP, centre);
-    EXPECT_EQ(std::vector<std::string>{expected}, RecordedLines(HelpFileClass::Log(), 1)) << "the help button";
+    EXPECT_EQ(std::vector<std::string>{expected}, vxtest::ReadLinesWhenThere(HelpFileClass::Log(), 1)) << "the help button";
 
     std::vector<std::string> lines(1, expected);
     for (int shown = PAGE_INFO; shown <= PAGE_QUARANTINE; ++shown) {
@@ -202,7 +167,7 @@ TEST_F(InfoPageTest, TheHelpButtonAndF1OnEveryPageOpenTheHelpFileBesideTheProgra
         vxtest::PumpFor(50);
         vxtest::PressKey(VK_F1);
         lines.push_back(expected);
-        EXPECT_EQ(lines, RecordedLines(HelpFileClass::Log(), lines.size()))
+        EXPECT_EQ(lines, vxtest::ReadLinesWhenThere(HelpFileClass::Log(), lines.size()))
             << "F1; foreground " << GetForegroundWindow() << " (the window " << dialog.Hwnd() << "), focus "
             << GetFocus() << " (first control " << first << ")";
     }
@@ -225,7 +190,7 @@ TEST(UpdateLauncher, WithoutTheUpdaterTheNoticeThenNotFoundFromTheTrayWithTheWin
         EXPECT_EQ(2u, vxtest::ShownMessages().size());
         EXPECT_FALSE(IsWindowVisible(dialog.Hwnd())) << "the window stays hidden";
         EXPECT_TRUE(dialog.IsModal()) << "the program keeps running";
-        EXPECT_TRUE(TrayIconPresent(dialog.Hwnd()));
+        EXPECT_TRUE(vxtest::TrayIconPresent(dialog.Hwnd()));
         dialog.OnTrayExit();
     });
 }
@@ -386,7 +351,7 @@ protected:
         PostMessageA(notice, WM_COMMAND, IDOK, 0);
 
         std::string expected = "\"" + Updater() + "\" Vantorix 5.0.0.90 https://update.vantorix.example/update/update.ini";
-        std::vector<std::string> lines = RecordedLines(UpdaterLog(), 1);
+        std::vector<std::string> lines = vxtest::ReadLinesWhenThere(UpdaterLog(), 1);
         EXPECT_EQ(std::vector<std::string>{expected}, lines);
         if (lines.size() == 1) {
             int count = 0;
@@ -402,7 +367,7 @@ protected:
         DWORD code = 1;
         ASSERT_TRUE(Ended(&code)) << "the program ends once the updater runs";
         EXPECT_EQ(0u, code);
-        EXPECT_FALSE(TrayIconPresent(m_main)) << "the icon goes with the program";
+        EXPECT_FALSE(vxtest::TrayIconPresent(m_main)) << "the icon goes with the program";
     }
 
     static constexpr const char* kPlanted = "C:\\Program.exe";
@@ -413,7 +378,7 @@ protected:
 
 TEST_F(ProgramWithSpaceInItsPath, TrayUpdateWithTheWindowHiddenStartsTheUpdaterWithItsFourFieldsAndEnds) {
     UpdateThrough([&] {
-        ASSERT_TRUE(TrayIconPresent(m_main));
+        ASSERT_TRUE(vxtest::TrayIconPresent(m_main));
         PostMessageA(m_main, WM_COMMAND, ID_TRAY_UPDATE, 0);
     });
 }

@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 #include <winternl.h>
+#include <commctrl.h>
+
+#include "app/TrayIcon.h"
 
 namespace vxtest {
 
@@ -343,6 +346,39 @@ void PressKey(WORD virtualKey) {
     inputs[0].ki.wVk = inputs[1].ki.wVk = virtualKey;
     inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
     SendInput(2, inputs, sizeof inputs[0]);
+}
+
+std::vector<std::string> ReadLinesWhenThere(const std::string& path, size_t count, DWORD timeoutMs) {
+    std::vector<std::string> lines;
+    PumpUntil(
+        [&] {
+            lines.clear();
+            std::string text = ReadFile(path);
+            for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+                lines.push_back(text.substr(start, end - start));
+            return lines.size() >= count;
+        },
+        timeoutMs);
+    return lines;
+}
+
+std::string ToolTipText(HWND tip, HWND owner) {
+    char text[512] = {};
+    TOOLINFOA tool = {};
+    tool.cbSize = TTTOOLINFOA_V1_SIZE;
+    tool.hwnd = owner;
+    tool.uId = 1;
+    tool.lpszText = text;
+    SendMessageA(tip, TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&tool));
+    return text;
+}
+
+bool TrayIconPresent(HWND window) {
+    NOTIFYICONDATAA probe;
+    FillTrayIconData(probe, window);
+    BOOL present = Shell_NotifyIconA(NIM_MODIFY, &probe);
+    DestroyIcon(probe.hIcon);
+    return present != FALSE;
 }
 
 }  // namespace vxtest

@@ -82,4 +82,11 @@ int GdiObjectCount();
 // A real key press and release, which the system delivers to the window
 // with the keyboard focus.
 void PressKey(WORD virtualKey);
+// The lines a program wrote to the text file `path`, once `count` of them
+// are there (or after `timeoutMs`, with what there is).
+std::vector<std::string> ReadLinesWhenThere(const std::string& path, size_t count, DWORD timeoutMs = 10000);
+// The text of tool 1 of `owner` in the tooltip control `tip`.
+std::string ToolTipText(HWND tip, HWND owner);
+// Whether the notification-area icon of `window` is there.
+bool TrayIconPresent(HWND window);
 }  // namespace vxtest

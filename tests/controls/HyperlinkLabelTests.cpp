@@ -90,21 +90,6 @@ private:
     std::string m_old;
 };
 
-// The lines the command recorder wrote, once `count` of them are there.
-std::vector<std::string> RecordedCommands(const std::string& log, size_t count) {
-    std::vector<std::string> lines;
-    vxtest::PumpUntil(
-        [&] {
-            lines.clear();
-            std::string text = vxtest::ReadFile(log);
-            for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-                lines.push_back(text.substr(start, end - start));
-            return lines.size() >= count;
-        },
-        10000);
-    return lines;
-}
-
 bool IsUnderlined(HWND label) {
     HFONT font = reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0));
     LOGFONTA description = {};
@@ -118,17 +103,6 @@ bool CursorExists(HCURSOR cursor) {
     if (info.hbmColor) DeleteObject(info.hbmColor);
     if (info.hbmMask) DeleteObject(info.hbmMask);
     return true;
-}
-
-std::string ToolText(HWND tip, HWND owner) {
-    char text[512] = {};
-    TOOLINFOA tool = {};
-    tool.cbSize = TTTOOLINFOA_V1_SIZE;
-    tool.hwnd = owner;
-    tool.uId = 1;
-    tool.lpszText = text;
-    SendMessageA(tip, TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&tool));
-    return text;
 }
 
 // The status pop-up hosts the labels, static controls made at run time in
@@ -268,7 +242,7 @@ TEST_F(HyperlinkLabelTest, EmptyTemplateTextShowsTheTargetAndTheTooltipAlwaysSho
     empty.SetTarget(kTarget);
     ASSERT_TRUE(empty.Attach(MakeStatic("", SS_LEFT, {10, 10, 300, 30})));
     EXPECT_EQ(kTarget, ui::GetWindowTextString(empty));
-    EXPECT_EQ(kTarget, ToolText(empty.ToolTip(), empty));
+    EXPECT_EQ(kTarget, vxtest::ToolTipText(empty.ToolTip(), empty));
     EXPECT_TRUE(GetWindowLongA(empty, GWL_STYLE) & SS_NOTIFY) << "clicks and moves reach it";
 
     HyperlinkLabel named;
@@ -276,7 +250,7 @@ TEST_F(HyperlinkLabelTest, EmptyTemplateTextShowsTheTargetAndTheTooltipAlwaysSho
     EXPECT_EQ("Mail to support", named.Target()) << "no target yet: the text is the target";
     named.SetTarget("mailto:support@vantorix.example");
     EXPECT_EQ("Mail to support", ui::GetWindowTextString(named)) << "the text stays";
-    EXPECT_EQ("mailto:support@vantorix.example", ToolText(named.ToolTip(), named));
+    EXPECT_EQ("mailto:support@vantorix.example", vxtest::ToolTipText(named.ToolTip(), named));
 }
 
 TEST_F(HyperlinkLabelTest, HandPointerOverTheLink) {
@@ -339,7 +313,7 @@ TEST(HyperlinkOpen, TheShellFirstThenTheCommandRegisteredForWebPagesWithTheTarge
         ShellStandIn shell(SE_ERR_NOASSOC);
         EXPECT_GT(HyperlinkLabel::OpenTarget(kTarget, SW_SHOW), 32);
         EXPECT_EQ(std::vector<std::string>{kTarget}, g_opened) << "the shell is asked first";
-        EXPECT_EQ(std::vector<std::string>{c.expected}, RecordedCommands(log, 1));
+        EXPECT_EQ(std::vector<std::string>{c.expected}, vxtest::ReadLinesWhenThere(log, 1));
     }
     DeleteFileA(log.c_str());
 
