@@ -52,6 +52,7 @@ MainDialog::MainDialog() : Dialog(IDD_MAIN), m_bPageShown() {
     OnCommandId(ID_TRAY_SHOW, [this] { OnTrayShow(); });
     OnCommandId(ID_TRAY_SAFE_REMOVE, [this] { OnTraySafeRemove(); });
     OnCommandId(ID_TRAY_IMMUNIZE, [this] { OnTrayImmunize(); });
+    OnCommandId(ID_TRAY_UPDATE, [this] { OnTrayUpdate(); });
 }
 
 MainDialog::~MainDialog() {
@@ -172,6 +173,15 @@ void MainDialog::OnTrayShow() {
 void MainDialog::OnTraySafeRemove() { m_pageTools.OnSafelyRemove(); }
 
 void MainDialog::OnTrayImmunize() { m_pageTools.OnAcquireImmunity(); }
+
+void MainDialog::OnTrayUpdate() {
+    LaunchUpdater();
+}
+
+BOOL MainDialog::WinHelp(DWORD_PTR, UINT) {
+    OpenHelpDocument();
+    return TRUE;
+}
 
 void MainDialog::OnPaint() {
     if (!IsIconic(Hwnd())) {

@@ -38,6 +38,8 @@ public:
     void ShowPage(int page);
 
     BOOL DestroyWindow() override;
+    // F1 anywhere in the window: the help document.
+    BOOL WinHelp(DWORD_PTR data, UINT command) override;
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
     // For the pages and the tests.
@@ -50,6 +52,8 @@ public:
     void OnTrayShow();
     void OnTraySafeRemove();
     void OnTrayImmunize();
+    // Starts the updater; the window stays hidden meanwhile.
+    void OnTrayUpdate();
     // A device came or went: with USB drives present, come forward on the
     // shield page and check their roots.
     void OnDeviceArrival();

@@ -1,5 +1,6 @@
 #include "app/StatusPopup.h"
 
+#include "app/InfoPage.h"
 #include "ui/Guards.h"
 #include "ui/Strings.h"
 
@@ -27,4 +28,11 @@ void StatusPopup::OnTimer(UINT_PTR timerId) {
 
 void StatusPopup::OnPaint() {
     ui::ScopedPaint paint(Hwnd());  // nothing to draw beyond the controls
+}
+
+UpdateNoticeDialog::UpdateNoticeDialog() : Dialog(IDD_UPDATE_NOTICE) {
+    // Once the updater runs, the main window has ended; the notice closes too.
+    OnCommandId(IDC_UPDATE_NOW, [this] {
+        if (LaunchUpdater()) EndDialog(IDOK);
+    });
 }

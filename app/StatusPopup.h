@@ -21,10 +21,11 @@ private:
     UINT_PTR m_nTimer = 0;
 };
 
-// The update notice: created hidden at start-up; nothing fills or shows it yet.
+// The update notice: created hidden at start-up; nothing fills or shows it
+// yet. Its update button starts the updater as the tray's update command does.
 class UpdateNoticeDialog : public ui::Dialog {
 public:
-    UpdateNoticeDialog() : Dialog(IDD_UPDATE_NOTICE) {}
+    UpdateNoticeDialog();
 
 protected:
     void OnOK() override {}  // its Enter key does nothing

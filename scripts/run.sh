@@ -14,10 +14,11 @@ mkdir -p "$root/build/screenshots"
 VX_HAD_DISPLAY=$had_display "$root/scripts/sandbox.sh" "$root/build/x86_64" -- bash -c '
   set -euo pipefail
   wine=$WINELOADER
-  # Installed like a user would have it; the quarantine goes beside it.
+  # Installed like a user would have it, with its help file; the quarantine
+  # goes beside it.
   install_dir="$WINEPREFIX/drive_c/Program Files/Vantorix"
   mkdir -p "$install_dir"
-  cp "$VX_BUILD_ROOT/Vantorix.exe" "$install_dir/"
+  cp "$VX_BUILD_ROOT/Vantorix.exe" "$VX_BUILD_ROOT/Vantorix.chm" "$install_dir/"
   cd "$WINEPREFIX/drive_c"
   # Harmless samples: plain text, never anything that runs.
   printf "[autorun]\r\nopen=RECYCLER\\\\x.exe\r\n" > "$VX_DRIVES/e/AUTORUN.INF"

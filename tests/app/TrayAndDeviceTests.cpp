@@ -15,6 +15,7 @@
 
 namespace {
 
+using vxtest::TrayIconPresent;
 using Row = std::pair<std::string, std::string>;
 
 std::string CellText(HWND list, int row, int column) {
@@ -46,14 +47,6 @@ void ExpectRowsDriveByDrive(std::vector<Row> rows, std::vector<std::string> expe
     std::sort(paths.begin(), paths.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(expected, paths);
-}
-
-bool TrayIconPresent(HWND window) {
-    NOTIFYICONDATAA probe;
-    FillTrayIconData(probe, window);
-    BOOL present = Shell_NotifyIconA(NIM_MODIFY, &probe);
-    DestroyIcon(probe.hIcon);
-    return present != FALSE;
 }
 
 void SetHidden(const std::string& path, DWORD extra = 0) {

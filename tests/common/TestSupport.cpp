@@ -9,6 +9,10 @@
 #include <string>
 
 #include <gtest/gtest.h>
+#include <winternl.h>
+#include <commctrl.h>
+
+#include "app/TrayIcon.h"
 
 namespace vxtest {
 
@@ -269,6 +273,112 @@ DosDeviceOverride::~DosDeviceOverride() {
 bool InManyDrivesSandbox() {
     const char* profile = getenv("VX_PREFIX_PROFILE");
     return profile && strcmp(profile, "many") == 0;
+}
+
+// ---- pointer, keyboard and GDI helpers (controls, Information page)
+
+// Real mouse input, which the system routes by what is on the screen.
+void SendMouse(DWORD flags, POINT screenPoint) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
+    // Rounded up, so that the system's scaling back lands on this very pixel.
+    input.mi.dx = (screenPoint.x * 65536 + cx - 1) / cx;
+    input.mi.dy = (screenPoint.y * 65536 + cy - 1) / cy;
+    input.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE;
+    SendInput(1, &input, sizeof input);
+}
+
+// Moves the pointer to `screenPoint` until `arrived` holds. The move is sent
+// again now and then: under load, a late motion event of the display can put
+// the pointer back where it was.
+bool MoveMouseUntil(POINT screenPoint, const std::function<bool()>& arrived, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    do {
+        SendMouse(0, screenPoint);
+        if (vxtest::PumpUntil(arrived, 250)) return true;
+    } while (GetTickCount() - start < timeoutMs);
+    POINT cursor;
+    GetCursorPos(&cursor);
+    HWND under = WindowFromPoint(screenPoint);
+    char cls[64] = "";
+    GetClassNameA(under, cls, sizeof cls);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(under, &pid);
+    ADD_FAILURE() << "the pointer is at " << cursor.x << "," << cursor.y << ", sent to " << screenPoint.x << ","
+                  << screenPoint.y << "; there: a \"" << cls << "\" window of process " << pid << " (this is "
+                  << GetCurrentProcessId() << "); capture " << GetCapture();
+    return false;
+}
+
+POINT ScreenPoint(HWND window, int x, int y) {
+    POINT p = {x, y};
+    ClientToScreen(window, &p);
+    return p;
+}
+
+POINT CentreOf(HWND window) {
+    RECT r;
+    GetClientRect(window, &r);
+    return ScreenPoint(window, r.right / 2, r.bottom / 2);
+}
+
+// GetGuiResources is a stub in Wine 8 that always answers 0. Wine keeps the
+// process's GDI handle table where Windows does, in the PEB's
+// GdiSharedHandleTable: 0x10000 entries of 24 bytes, each live one with a
+// non-zero type byte at offset 14. Counting those counts the GDI objects.
+int GdiObjectCount() {
+    using QueryFn = LONG(WINAPI*)(HANDLE, PROCESSINFOCLASS, void*, ULONG, ULONG*);
+    static const QueryFn query = reinterpret_cast<QueryFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+    PROCESS_BASIC_INFORMATION basic = {};
+    if (!query || query(GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0) return -1;
+    const BYTE* peb = reinterpret_cast<const BYTE*>(basic.PebBaseAddress);
+    const BYTE* table = *reinterpret_cast<const BYTE* const*>(peb + 0xF8);
+    int live = 0;
+    for (int i = 0; i < 0x10000; ++i) live += table[i * 24 + 14] != 0 ? 1 : 0;
+    return live;
+}
+
+void PressKey(WORD virtualKey) {
+    INPUT inputs[2] = {};
+    inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
+    inputs[0].ki.wVk = inputs[1].ki.wVk = virtualKey;
+    inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, inputs, sizeof inputs[0]);
+}
+
+std::vector<std::string> ReadLinesWhenThere(const std::string& path, size_t count, DWORD timeoutMs) {
+    std::vector<std::string> lines;
+    PumpUntil(
+        [&] {
+            lines.clear();
+            std::string text = ReadFile(path);
+            for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+                lines.push_back(text.substr(start, end - start));
+            return lines.size() >= count;
+        },
+        timeoutMs);
+    return lines;
+}
+
+std::string ToolTipText(HWND tip, HWND owner) {
+    char text[512] = {};
+    TOOLINFOA tool = {};
+    tool.cbSize = TTTOOLINFOA_V1_SIZE;
+    tool.hwnd = owner;
+    tool.uId = 1;
+    tool.lpszText = text;
+    SendMessageA(tip, TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&tool));
+    return text;
+}
+
+bool TrayIconPresent(HWND window) {
+    NOTIFYICONDATAA probe;
+    FillTrayIconData(probe, window);
+    BOOL present = Shell_NotifyIconA(NIM_MODIFY, &probe);
+    DestroyIcon(probe.hIcon);
+    return present != FALSE;
 }
 
 }  // namespace vxtest

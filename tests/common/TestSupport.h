@@ -67,6 +67,28 @@ private:
 // letter is a removable drive.
 bool InManyDrivesSandbox();
 
+// ---- pointer, keyboard and GDI helpers (controls, Information page)
+
+// Real mouse input, which the system routes by what is on the screen.
+void SendMouse(DWORD flags, POINT screenPoint);
+// Moves the pointer to `screenPoint` until `arrived` holds; fails the test
+// (naming what is under the point) when it never does.
+bool MoveMouseUntil(POINT screenPoint, const std::function<bool()>& arrived, DWORD timeoutMs = 5000);
+POINT ScreenPoint(HWND window, int x, int y);
+POINT CentreOf(HWND window);
+// The GDI objects the process holds, or -1 when they cannot be counted.
+int GdiObjectCount();
+
+// A real key press and release, which the system delivers to the window
+// with the keyboard focus.
+void PressKey(WORD virtualKey);
+// The lines a program wrote to the text file `path`, once `count` of them
+// are there (or after `timeoutMs`, with what there is).
+std::vector<std::string> ReadLinesWhenThere(const std::string& path, size_t count, DWORD timeoutMs = 10000);
+// The text of tool 1 of `owner` in the tooltip control `tip`.
+std::string ToolTipText(HWND tip, HWND owner);
+// Whether the notification-area icon of `window` is there.
+bool TrayIconPresent(HWND window);
 }  // namespace vxtest
 
 // ---- Safe removal's guards, installed for every test from the start:
