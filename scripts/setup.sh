@@ -8,6 +8,7 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
   wine64 fonts-wine fonts-liberation xvfb xauth x11-utils attr
   imagemagick librsvg2-bin sox python3
+  nsis zip
 )
 
 missing=()
