@@ -79,8 +79,14 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) ${PUBLISHER}"
 !define MUI_FINISHPAGE_RUN_TEXT "Start ${PRODUCT} now"
 !insertmacro MUI_PAGE_FINISH
 
+; The uninstaller's window keeps exactly the title the program watches for on
+; every page: the pages would add their own caption to it.
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW un.KeepTitle
 !insertmacro MUI_UNPAGE_CONFIRM
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW un.KeepTitle
 !insertmacro MUI_UNPAGE_INSTFILES
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW un.KeepTitle
+!insertmacro MUI_UNPAGE_FINISH
 
 !insertmacro MUI_LANGUAGE "English"
 
@@ -246,6 +252,10 @@ Section "${PRODUCT}" SectionProgram
 SectionEnd
 
 ; ---------------------------------------------------------------- uninstaller
+Function un.KeepTitle
+  SendMessage $HWNDPARENT ${WM_SETTEXT} 0 "STR:${UNINSTALL_TITLE}"
+FunctionEnd
+
 Function un.onInit
   Call un.RequireAdministrator
 FunctionEnd

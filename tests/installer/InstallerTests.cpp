@@ -26,7 +26,7 @@ const std::string kInstallFolder = "C:\\Program Files\\My Tools\\Vantorix";
 const char* const kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vantorix";
 const char* const kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char* const kSettingsKey = "SOFTWARE\\Brisquandel";
-const DWORD kLongWaitMs = 180000;  // a whole setup run on a busy machine
+const DWORD kLongWaitMs = 60000;  // a whole setup run on a busy machine
 
 std::string BuildFolder() {
     char path[MAX_PATH] = {};
@@ -116,6 +116,19 @@ std::string ClassName(HWND window) {
     return name;
 }
 
+// The titles of the top-level windows on the screen, for failure messages.
+std::string VisibleWindowTitles() {
+    std::string titles;
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            if (IsWindowVisible(window))
+                *reinterpret_cast<std::string*>(param) += "\"" + WindowText(window) + "\" (" + ClassName(window) + ") ";
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&titles));
+    return titles;
+}
+
 // A message box of process `pid` on the screen whose text starts with `text`.
 HWND FindMessageBox(DWORD pid, const std::string& text) {
     struct Search {
@@ -143,15 +156,12 @@ HWND FindMessageBox(DWORD pid, const std::string& text) {
 }
 
 // Waits for the box and presses its button, as a user would. Returns the box's
-// default button (0 when no box came).
+// default button (0 when no box came or it has none).
 int AnswerMessageBox(DWORD pid, const std::string& text, int button, DWORD timeoutMs = kLongWaitMs) {
     HWND box = nullptr;
     if (!WaitFor([&] { return (box = FindMessageBox(pid, text)) != nullptr; }, timeoutMs)) return 0;
+    // The default button is the one drawn as such (Enter presses it).
     int defaultId = 0;
-    DWORD_PTR answer = 0;
-    if (SendMessageTimeoutA(box, DM_GETDEFID, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer) &&
-        HIWORD(answer) == DC_HASDEFID)
-        defaultId = LOWORD(answer);
     for (HWND child = GetWindow(box, GW_CHILD); child && !defaultId; child = GetWindow(child, GW_HWNDNEXT))
         if (ClassName(child) == "Button" && (GetWindowLongA(child, GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON)
             defaultId = GetDlgCtrlID(child);
@@ -439,11 +449,12 @@ TEST_F(Setup, InteractiveUninstallShowsTheTitleTheProgramWatchesForAndAsksBefore
     const std::string title = ui::LoadString(IDS_UNINSTALL_TITLE);
     HWND window = nullptr;
     ASSERT_TRUE(WaitFor([&] { return (window = FindWindowA(nullptr, title.c_str())) && IsWindowVisible(window); },
-                        kLongWaitMs));
+                        kLongWaitMs))
+        << "windows on the screen: " << VisibleWindowTitles();
     EXPECT_EQ("Vantorix Uninstall", WindowText(window));
     vxtest::SaveScreenshot(window, "uninstall_window");
     // The program sees it: its notice, answered, and it ends.
-    EXPECT_NE(0, AnswerMessageBox(program.Pid(), ui::LoadString(IDS_UNINSTALL_QUIT), IDOK));
+    EXPECT_EQ(IDOK, AnswerMessageBox(program.Pid(), ui::LoadString(IDS_UNINSTALL_QUIT), IDOK));
     EXPECT_TRUE(program.HasEnded(kLongWaitMs));
 
     // "Uninstall" on the confirmation page.
@@ -453,13 +464,16 @@ TEST_F(Setup, InteractiveUninstallShowsTheTitleTheProgramWatchesForAndAsksBefore
     GetWindowThreadProcessId(window, &uninstallerPid);
     int defaultButton = AnswerMessageBox(uninstallerPid, "Keep the quarantined files?", IDNO);
     EXPECT_EQ(IDYES, defaultButton) << "keeping them is the default";
-    // "Close" once the uninstaller is done.
+    // "Finish" once the uninstaller is done.
     ASSERT_TRUE(WaitFor(
         [&] {
-            HWND close = GetDlgItem(window, IDOK);
-            return close && IsWindowEnabled(close) && !vxtest::FileExists(InstalledFile("uninstall.exe"));
+            HWND finish = GetDlgItem(window, IDOK);
+            return finish && IsWindowEnabled(finish) && !vxtest::FileExists(InstalledFile("uninstall.exe")) &&
+                   WindowText(finish) == "&Finish";
         },
-        kLongWaitMs));
+        kLongWaitMs))
+        << "windows on the screen: " << VisibleWindowTitles();
+    vxtest::SaveScreenshot(window, "uninstall_finished");
     EXPECT_EQ("Vantorix Uninstall", WindowText(window)) << "the title stays the same on every page";
     SendMessageTimeoutA(GetDlgItem(window, IDOK), BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
     ASSERT_TRUE(uninstall.WaitUntilAllEnded());
@@ -487,7 +501,7 @@ TEST_F(Setup, InstallingOverARunningCopyAsksItToQuitAndReplacesIt) {
 
     ProcessGroup setup;
     ASSERT_TRUE(setup.Start("\"" + SetupPath() + "\" /S /D=" + kInstallFolder));
-    EXPECT_NE(0, AnswerMessageBox(program.Pid(), ui::LoadString(IDS_UNINSTALL_QUIT), IDOK))
+    EXPECT_EQ(IDOK, AnswerMessageBox(program.Pid(), ui::LoadString(IDS_UNINSTALL_QUIT), IDOK))
         << "the running copy was not asked to quit";
     EXPECT_TRUE(program.HasEnded(kLongWaitMs));
     ASSERT_TRUE(setup.WaitUntilAllEnded());
