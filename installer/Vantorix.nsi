@@ -73,14 +73,17 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) ${PUBLISHER}"
 !define MUI_UNICON "${RES_DIR}/app.ico"
 !define MUI_ABORTWARNING
 
+; Both windows keep their title on every page: the pages would add a caption
+; of their own to it. The uninstaller's is the title the program watches for.
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW KeepTitle
 !insertmacro MUI_PAGE_DIRECTORY
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW KeepTitle
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_RUN "$INSTDIR\${PROGRAM_EXE}"
 !define MUI_FINISHPAGE_RUN_TEXT "Start ${PRODUCT} now"
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW KeepTitle
 !insertmacro MUI_PAGE_FINISH
 
-; The uninstaller's window keeps exactly the title the program watches for on
-; every page: the pages would add their own caption to it.
 !define MUI_PAGE_CUSTOMFUNCTION_SHOW un.KeepTitle
 !insertmacro MUI_UNPAGE_CONFIRM
 !define MUI_PAGE_CUSTOMFUNCTION_SHOW un.KeepTitle
@@ -160,6 +163,10 @@ FunctionEnd
 !insertmacro SHARED_FUNCTIONS "un."
 
 ; ---------------------------------------------------------------- setup
+Function KeepTitle
+  SendMessage $HWNDPARENT ${WM_SETTEXT} 0 "STR:$(^SetupCaption)"
+FunctionEnd
+
 Function .onInit
   Call RequireAdministrator
 FunctionEnd

@@ -129,7 +129,32 @@ std::string VisibleWindowTitles() {
     return titles;
 }
 
-// A message box of process `pid` on the screen whose text starts with `text`.
+// The control of `window` (at any depth) whose text is `text`.
+HWND FindControl(HWND window, const std::string& text) {
+    struct Search {
+        const std::string* text;
+        HWND found;
+    } search = {&text, nullptr};
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM param) -> BOOL {
+            Search* s = reinterpret_cast<Search*>(param);
+            // Asked of the control itself: an edit box of another process
+            // keeps its content to itself.
+            char text[1024] = {};
+            DWORD_PTR length = 0;
+            SendMessageTimeoutA(child, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                                5000, &length);
+            if (*s->text != text) return TRUE;
+            s->found = child;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// A message box of process `pid` (0: of any process) on the screen whose text
+// starts with `text`.
 HWND FindMessageBox(DWORD pid, const std::string& text) {
     struct Search {
         DWORD pid;
@@ -176,6 +201,10 @@ int AnswerMessageBox(DWORD pid, const std::string& text, int button, DWORD timeo
 // copy of itself outside the folder it removes, and the group waits for that.
 class ProcessGroup {
 public:
+    ~ProcessGroup() {
+        // Only after a failure: what this test started and left running.
+        if (m_job) TerminateJobObject(m_job, 1);
+    }
     bool Start(const std::string& commandLine) {
         m_job.Reset(CreateJobObjectA(nullptr, nullptr));
         STARTUPINFOA startup = {};
@@ -201,6 +230,10 @@ public:
                        accounting.ActiveProcesses == 0;
             },
             timeoutMs);
+    }
+    // The command itself, without what it started.
+    bool WaitForCommand(DWORD timeoutMs = kLongWaitMs) const {
+        return WaitForSingleObject(m_process, timeoutMs) == WAIT_OBJECT_0;
     }
     // The exit code of the command itself.
     DWORD ExitCode() const {
@@ -242,6 +275,21 @@ public:
         m_pid = info.dwProcessId;
         return true;
     }
+    // A copy that another program started, found by its main window.
+    bool Find() {
+        HWND window = nullptr;
+        EnumWindows(
+            [](HWND candidate, LPARAM param) -> BOOL {
+                if (!GetPropA(candidate, "Vantorix")) return TRUE;
+                *reinterpret_cast<HWND*>(param) = candidate;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&window));
+        if (!window) return false;
+        GetWindowThreadProcessId(window, &m_pid);
+        m_process.Reset(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, m_pid));
+        return m_process.Valid();
+    }
     DWORD Pid() const { return m_pid; }
     // Its main window: the top-level window that carries the program's property.
     HWND MainWindow() const {
@@ -264,8 +312,8 @@ public:
     bool HasEnded(DWORD timeoutMs) const { return WaitForSingleObject(m_process, timeoutMs) == WAIT_OBJECT_0; }
     // Started for the first time, it asks once about autorun (answered Cancel:
     // the sandbox's policy stays as it is), then settles in the tray.
-    bool StartAndSettleInTheTray() {
-        if (!Start()) return false;
+    bool StartAndSettleInTheTray() { return Start() && SettlesInTheTray(); }
+    bool SettlesInTheTray() {
         std::string question = ui::LoadString(IDS_ASK_DISABLE_AUTORUN);
         HWND window = nullptr;
         return WaitFor(
@@ -513,6 +561,40 @@ TEST_F(Setup, InstallingOverARunningCopyAsksItToQuitAndReplacesIt) {
     FileTimeToSystemTime(&data.ftLastWriteTime, &written);
     EXPECT_GT(written.wYear, 2001) << "the running copy was not replaced";
     EXPECT_EQ(FileBytes(BuildFolder() + "Vantorix.exe"), FileBytes(InstalledFile("Vantorix.exe")));
+}
+
+TEST_F(Setup, InteractiveSetupOffersToStartTheProgramAtItsEnd) {
+    ProcessGroup setup;
+    ASSERT_TRUE(setup.Start("\"" + SetupPath() + "\" /D=" + kInstallFolder));
+    HWND window = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (window = FindWindowA(nullptr, "Vantorix Setup")) && IsWindowVisible(window); },
+                        kLongWaitMs))
+        << "windows on the screen: " << VisibleWindowTitles();
+    // The folder page, with the folder of /D=; "Install" starts.
+    EXPECT_TRUE(WaitFor([&] { return FindControl(window, kInstallFolder) != nullptr; }, kLongWaitMs));
+    DWORD_PTR ignored;
+    SendMessageTimeoutA(GetDlgItem(window, IDOK), BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+    HWND start = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (start = FindControl(window, "Start Vantorix now")) && IsWindowVisible(start); },
+                        kLongWaitMs));
+    EXPECT_EQ(BST_CHECKED, SendMessageA(start, BM_GETCHECK, 0, 0)) << "starting it is offered, and ticked";
+    vxtest::SaveScreenshot(window, "setup_finished");
+    EXPECT_TRUE(vxtest::FileExists(InstalledFile("Vantorix.exe")));
+    SendMessageTimeoutA(GetDlgItem(window, IDOK), BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+    ASSERT_TRUE(setup.WaitForCommand());
+    EXPECT_EQ(0u, setup.ExitCode());
+
+    // Its first start asks about autorun before its main window exists.
+    InstalledProgram program;
+    std::string question = ui::LoadString(IDS_ASK_DISABLE_AUTORUN);
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            if (FindMessageBox(0, question)) AnswerMessageBox(0, question, IDCANCEL, 0);
+            return program.Find();
+        },
+        kLongWaitMs))
+        << "setup did not start the program";
+    EXPECT_TRUE(program.SettlesInTheTray());
 }
 
 }  // namespace
