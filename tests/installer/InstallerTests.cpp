@@ -340,6 +340,52 @@ private:
 
 std::string FileBytes(const std::string& path) { return vxtest::ReadFile(path); }
 
+std::string SystemFile(const std::string& name) {
+    char system[MAX_PATH] = {};
+    GetSystemDirectoryA(system, MAX_PATH);
+    return std::string(system) + "\\" + name;
+}
+
+// Wine's task scheduler keeps neither the log-on trigger, nor the group and
+// run level, nor the command of a task. While alive, a recorder stands in for
+// schtasks.exe and keeps what setup hands it.
+class RecordedSchtasks {
+public:
+    RecordedSchtasks() : m_original(FileBytes(SystemFile("schtasks.exe"))) {
+        m_ready = !m_original.empty() &&
+                  CopyFileA((BuildFolder() + "fixtures\\TaskRecorder.exe").c_str(), SystemFile("schtasks.exe").c_str(),
+                            FALSE) &&
+                  SHSetValueA(HKEY_CURRENT_USER, kOverrides, "schtasks.exe", REG_SZ, "native", 7) == ERROR_SUCCESS;
+    }
+    ~RecordedSchtasks() {
+        if (!m_original.empty()) vxtest::WriteFile(SystemFile("schtasks.exe"), m_original);
+        SHDeleteValueA(HKEY_CURRENT_USER, kOverrides, "schtasks.exe");
+        Forget();
+    }
+    bool Ready() const { return m_ready; }
+    std::string CommandLine() const { return FileBytes(SystemFile("schtasks-command.txt")); }
+    // The task file, UTF-16 with a byte-order mark, as text.
+    std::string TaskXml() const {
+        std::string bytes = FileBytes(SystemFile("schtasks-task.xml"));
+        if (bytes.size() < 2 || bytes.compare(0, 2, "\xFF\xFE") != 0) return "";
+        std::wstring wide(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
+        std::string text(wide.size() * 2 + 1, '\0');
+        int length = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &text[0],
+                                         static_cast<int>(text.size()), nullptr, nullptr);
+        text.resize(length > 0 ? length : 0);
+        return text;
+    }
+    void Forget() const {
+        DeleteFileA(SystemFile("schtasks-command.txt").c_str());
+        DeleteFileA(SystemFile("schtasks-task.xml").c_str());
+    }
+
+private:
+    static constexpr const char* kOverrides = "Software\\Wine\\DllOverrides";
+    std::string m_original;
+    bool m_ready = false;
+};
+
 // Every installation a test makes is removed again, whatever happened.
 class Setup : public testing::Test {
 protected:
@@ -595,6 +641,31 @@ TEST_F(Setup, InteractiveSetupOffersToStartTheProgramAtItsEnd) {
         kLongWaitMs))
         << "setup did not start the program";
     EXPECT_TRUE(program.SettlesInTheTray());
+}
+
+TEST_F(Setup, TheLogonTaskStartsTheProgramAtAnyUsersLogonWithTheHighestRightsAndGoesWithTheUninstall) {
+    RecordedSchtasks schtasks;
+    ASSERT_TRUE(schtasks.Ready());
+    InstallSilently();
+    EXPECT_NE(std::string::npos, schtasks.CommandLine().find("/Create /TN \"Vantorix\" /XML "))
+        << schtasks.CommandLine();
+    EXPECT_NE(std::string::npos, schtasks.CommandLine().find(" /F")) << "an older task is replaced";
+    std::string task = schtasks.TaskXml();
+    for (const std::string& part : {
+             std::string("<LogonTrigger>\r\n      <Enabled>true</Enabled>\r\n    </LogonTrigger>"),
+             std::string("<GroupId>S-1-5-32-545</GroupId>"),  // every member of Users, at their own log-on
+             std::string("<RunLevel>HighestAvailable</RunLevel>"),
+             std::string("<Command>") + InstalledFile("Vantorix.exe") + "</Command>",
+             std::string("<ExecutionTimeLimit>PT0S</ExecutionTimeLimit>"),
+         })
+        EXPECT_NE(std::string::npos, task.find(part)) << part << " is missing from\n" << task;
+    EXPECT_EQ(std::string::npos, task.find("<UserId>")) << "not one user's log-on only";
+
+    schtasks.Forget();
+    std::string quiet;
+    ASSERT_TRUE(ReadRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString", &quiet));
+    EXPECT_EQ(0u, RunToEnd(quiet));
+    EXPECT_NE(std::string::npos, schtasks.CommandLine().find("/Delete /TN \"Vantorix\" /F")) << schtasks.CommandLine();
 }
 
 }  // namespace
