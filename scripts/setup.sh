@@ -9,6 +9,7 @@ packages=(
   wine64 fonts-wine fonts-liberation xvfb xauth x11-utils attr
   imagemagick librsvg2-bin sox python3
   fp-utils python3-chm
+  nsis zip
 )
 
 missing=()

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "res/resource.h"
+#include "res/version.h"
 #include "tests/common/TestSupport.h"
 
 namespace {
@@ -691,12 +692,17 @@ TEST(VersionInfo, StatesVersion5_0_0_90OfVantorix) {
     EXPECT_STREQ(version, "5.0.0.90");
 }
 
-TEST(Manifest, AsksForCommonControls6AsTheInvokingUser) {
+TEST(Manifest, AsksForCommonControls6AndTheHighestRightsTheUserHas) {
     std::string manifest = ResourceBytes(MAKEINTRESOURCEA(1), RT_MANIFEST);
     ASSERT_FALSE(manifest.empty());
     EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
     EXPECT_NE(manifest.find("version=\"6.0.0.0\""), std::string::npos);
-    EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos);
+    // An administrator under UAC gets the full program after one consent; a
+    // standard user still starts, without the elevation prompt.
+    EXPECT_NE(manifest.find("level=\"highestAvailable\""), std::string::npos);
+    EXPECT_NE(manifest.find("name=\"Brisquandel.Vantorix\""), std::string::npos);
+    EXPECT_NE(manifest.find("version=\"" VX_VERSION_TEXT "\" processorArchitecture"), std::string::npos)
+        << "the program's own identity carries the version of version.h";
     EXPECT_NE(manifest.find("<dpiAware"), std::string::npos);
 }
 
