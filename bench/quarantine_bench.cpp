@@ -11,6 +11,7 @@
 #include "quarantine/QuarantineStore.h"
 
 #include <cstdio>
+#include <cstring>
 #include <set>
 #include <string>
 #include <vector>
@@ -131,6 +132,101 @@ void Report(const char* what, double time, const Times& best) {
            time / best.copyFlushed);
 }
 
+// ---- many small files: 1,000 of 4 KB, quarantined one by one.
+const int SMALL_FILES = 1000;
+const DWORD SMALL_SIZE = 4096;
+const int SMALL_ROUNDS = 3;
+
+// `sameName`: every file is AUTORUN.INF in a folder of its own, so that each
+// quarantined copy after the first needs a numbered name.
+std::vector<std::string> WriteSmallFiles(bool sameName) {
+    std::vector<std::string> paths;
+    std::string root = std::string(SOURCE_FOLDER) + "\\small";
+    CreateDirectoryA(root.c_str(), nullptr);
+    std::vector<BYTE> data(SMALL_SIZE, 0xA5);
+    for (int i = 0; i < SMALL_FILES; ++i) {
+        char name[64];
+        std::string path;
+        if (sameName) {
+            snprintf(name, sizeof name, "\\d%04d", i);
+            CreateDirectoryA((root + name).c_str(), nullptr);
+            path = root + name + "\\AUTORUN.INF";
+        } else {
+            snprintf(name, sizeof name, "\\s%04d.bin", i);
+            path = root + name;
+        }
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD written = 0;
+        WriteFile(file, data.data(), SMALL_SIZE, &written, nullptr);
+        CloseHandle(file);
+        paths.push_back(path);
+    }
+    return paths;
+}
+
+void RemoveSmallFiles(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+        DeleteFileA(path.c_str());
+        std::string parent = path.substr(0, path.rfind('\\'));
+        if (parent.size() > strlen(SOURCE_FOLDER) + 6) RemoveDirectoryA(parent.c_str());
+    }
+    RemoveDirectoryA((std::string(SOURCE_FOLDER) + "\\small").c_str());
+}
+
+void RemoveNew(const std::string& folder, const std::set<std::string>& before) {
+    for (const std::string& name : QuarantineEntries(folder))
+        if (!before.count(name)) DeleteFileA(name.c_str());
+}
+
+double TimeSmallCopies(const std::string& folder, const std::vector<std::string>& paths) {
+    std::vector<std::string> copies;
+    double start = Seconds();
+    for (size_t i = 0; i < paths.size(); ++i) {
+        std::string copy = folder + "copy" + std::to_string(i) + ".bin";
+        CopyFileA(paths[i].c_str(), copy.c_str(), FALSE);
+        HANDLE file = CreateFileA(copy.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        FlushFileBuffers(file);
+        CloseHandle(file);
+        copies.push_back(copy);
+    }
+    double elapsed = Seconds() - start;
+    for (const std::string& copy : copies) DeleteFileA(copy.c_str());
+    return elapsed;
+}
+
+double TimeSmallQuarantines(const std::string& folder, const std::vector<std::string>& paths, bool& ok) {
+    std::set<std::string> before = QuarantineEntries(folder);
+    double start = Seconds();
+    for (const std::string& path : paths) ok = QuarantineAndDelete(path.c_str()) && ok;
+    double elapsed = Seconds() - start;
+    RemoveNew(folder, before);
+    return elapsed;
+}
+
+bool SmallFiles(const std::string& folder) {
+    double copy = 1e9, distinct = 1e9, same = 1e9;
+    bool ok = true;
+    for (int round = 0; round < SMALL_ROUNDS && ok; ++round) {
+        std::vector<std::string> paths = WriteSmallFiles(false);
+        copy = Best(copy, TimeSmallCopies(folder, paths));
+        distinct = Best(distinct, TimeSmallQuarantines(folder, paths, ok));
+        RemoveSmallFiles(paths);
+        paths = WriteSmallFiles(true);
+        same = Best(same, TimeSmallQuarantines(folder, paths, ok));
+        RemoveSmallFiles(paths);
+    }
+    if (!ok) {
+        printf("small files: a quarantine failed\n");
+        return false;
+    }
+    printf("%d files of %lu bytes, one by one, best of %d runs:\n", SMALL_FILES, static_cast<unsigned long>(SMALL_SIZE),
+           SMALL_ROUNDS);
+    printf("  CopyFileA + flush, each      %.3f s\n", copy);
+    printf("  quarantine, distinct names   %.3f s   %5.2f x CopyFileA + flush\n", distinct, distinct / copy);
+    printf("  quarantine, all AUTORUN.INF  %.3f s   %5.2f x CopyFileA + flush\n", same, same / copy);
+    return true;
+}
+
 }  // namespace
 
 int main() {
@@ -167,6 +263,7 @@ int main() {
         Report("restore, flush skipped", best.restoreUnflushed, best);
     }
     g_quarantineIo = DefaultQuarantineIo();
+    if (status == 0 && !SmallFiles(folder)) status = 1;
 
     DeleteFileA(SOURCE);
     RemoveDirectoryA(SOURCE_FOLDER);
