@@ -230,29 +230,33 @@ const char FUZZ_PREFIX[] = "E:\\fz\\";
 std::string Mutate(std::string data, Random& random) {
     const size_t keep = QUARANTINE_SIGNATURE_LENGTH + strlen(FUZZ_PREFIX);
     for (size_t step = 0, steps = 1 + random.Below(4); step < steps; ++step) {
-        size_t tail = data.size() > keep ? data.size() - keep : 0;
+        // Inserts land after the prefix, or at the end of what is left of it.
+        const size_t start = std::min(keep, data.size());
+        size_t tail = data.size() - start;
         switch (random.Below(7)) {
         case 0:  // a byte anywhere after the prefix
-            if (tail) data[keep + random.Below(tail)] = static_cast<char>(random.Next());
+            if (tail) data[start + random.Below(tail)] = static_cast<char>(random.Next());
             break;
         case 1:  // a damaged signature
-            data[random.Below(QUARANTINE_SIGNATURE_LENGTH)] ^= static_cast<char>(1 + random.Below(255));
+            if (!data.empty())
+                data[random.Below(std::min<size_t>(QUARANTINE_SIGNATURE_LENGTH, data.size()))] ^=
+                    static_cast<char>(1 + random.Below(255));
             break;
         case 2:  // cut short, anywhere
             data.resize(random.Below(data.size() + 1));
             break;
         case 3:  // a line end, or half of one, where it does not belong
-            data.insert(keep + random.Below(tail + 1), random.Below(2) ? "\r" : "\n");
+            data.insert(start + random.Below(tail + 1), random.Below(2) ? "\r" : "\n");
             break;
         case 4:  // a long run of one byte
-            data.insert(keep + random.Below(tail + 1), 1 + random.Below(400), static_cast<char>(random.Next()));
+            data.insert(start + random.Below(tail + 1), 1 + random.Below(400), static_cast<char>(random.Next()));
             break;
         case 5:  // every CR gone
             for (char& c : data)
-                if (c == '\r' && &c - &data[0] >= static_cast<long>(keep)) c = 'r';
+                if (c == '\r' && &c - &data[0] >= static_cast<long>(start)) c = 'r';
             break;
         default:  // a NUL inside the origin
-            if (tail) data[keep + random.Below(std::min<size_t>(tail, 40))] = '\0';
+            if (tail) data[start + random.Below(std::min<size_t>(tail, 40))] = '\0';
             break;
         }
     }

@@ -9,7 +9,7 @@
 #include "tests/quarantine/QuarantineTestSupport.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <cstring>
 #include <set>
 #include <string>
 #include <vector>
@@ -52,6 +52,88 @@ std::vector<std::string> ListedFolders(const std::string& folder) {
     FindClose(find);
     return names;
 }
+
+// A mount point (junction) at `link` leading to the folder `target`, made as
+// Windows makes one: an empty folder given a reparse point.
+bool MakeJunction(const std::string& link, const std::string& target) {
+    if (!CreateDirectoryA(link.c_str(), nullptr)) return false;
+    HANDLE folder = CreateFileA(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (folder == INVALID_HANDLE_VALUE) return false;
+    std::wstring substitute = L"\\??\\" + std::wstring(target.begin(), target.end());
+    std::wstring print(target.begin(), target.end());
+    std::vector<BYTE> buffer(1024, 0);
+    // REPARSE_DATA_BUFFER for IO_REPARSE_TAG_MOUNT_POINT.
+    struct Header {
+        DWORD tag;
+        WORD dataLength, reserved;
+        WORD substituteOffset, substituteLength, printOffset, printLength;
+    };
+    Header* header = reinterpret_cast<Header*>(buffer.data());
+    const WORD substituteBytes = static_cast<WORD>(substitute.size() * 2);
+    const WORD printBytes = static_cast<WORD>(print.size() * 2);
+    header->tag = 0xA0000003;
+    header->substituteOffset = 0;
+    header->substituteLength = substituteBytes;
+    header->printOffset = static_cast<WORD>(substituteBytes + 2);
+    header->printLength = printBytes;
+    BYTE* paths = buffer.data() + sizeof(Header);
+    memcpy(paths, substitute.c_str(), substituteBytes);
+    memcpy(paths + substituteBytes + 2, print.c_str(), printBytes);
+    header->dataLength = static_cast<WORD>(8 + substituteBytes + 2 + printBytes + 2);
+    DWORD returned = 0;
+    const DWORD SET_REPARSE_POINT = 0x000900A4;
+    BOOL done = DeviceIoControl(folder, SET_REPARSE_POINT, buffer.data(), 8 + header->dataLength, nullptr, 0,
+                                &returned, nullptr);
+    DWORD error = GetLastError();
+    CloseHandle(folder);
+    SetLastError(error);
+    return done != FALSE;
+}
+
+// Under Wine: a Unix symbolic link, made by the Linux system call itself
+// (Wine runs the test as a Linux process), removed again at the end.
+class UnixLink {
+public:
+    UnixLink() = default;
+    UnixLink(const UnixLink&) = delete;
+    UnixLink& operator=(const UnixLink&) = delete;
+    ~UnixLink() {
+        if (!m_link.empty()) SystemCall(87 /* unlink */, m_link.c_str(), nullptr);
+    }
+    bool Make(const char* link, const char* target) {
+        std::string unixLink = UnixPath(link), unixTarget = UnixPath(target);
+        if (unixLink.empty() || unixTarget.empty()) return false;
+        if (SystemCall(88 /* symlink */, unixTarget.c_str(), unixLink.c_str()) != 0) return false;
+        m_link = unixLink;
+        return true;
+    }
+
+private:
+    static long SystemCall(long number, const char* first, const char* second) {
+#if defined(__x86_64__)
+        long result;
+        __asm__ volatile("syscall" : "=a"(result) : "a"(number), "D"(first), "S"(second) : "rcx", "r11", "memory");
+        return result;
+#else
+        (void)number, (void)first, (void)second;
+        return -1;
+#endif
+    }
+    static std::string UnixPath(const char* path) {
+        typedef char*(CDECL * ToUnix)(const WCHAR*);
+        auto toUnix = reinterpret_cast<ToUnix>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+        if (!toUnix) return "";
+        std::wstring wide(path, path + strlen(path));
+        char* unixPath = toUnix(wide.c_str());
+        if (!unixPath) return "";
+        std::string result = unixPath;
+        HeapFree(GetProcessHeap(), 0, unixPath);
+        return result;
+    }
+    std::string m_link;
+};
 
 class ScanPageTest : public qtest::PageTest<ScanPage> {
 protected:
@@ -358,36 +440,29 @@ TEST_F(ScanPageTest, APathOver255CharactersIsListedAndLeftAlone) {
 }
 
 // A link inside the tree that points back up to its own ancestor: the walk
-// ends, and lists each finding once, by its real path.
+// ends, and lists each finding once, by its real path. On Windows the link
+// is a junction; Wine can make neither a junction nor a symbolic link
+// (ERROR_NOT_SUPPORTED, and CreateSymbolicLink is a stub there), so under
+// Wine it is a Unix symbolic link, which Wine reports as a reparse point.
 TEST_F(ScanPageTest, ALinkBackUpTheTreeIsNotFollowed) {
     Put("E:\\top\\a.vbs");
     Put("E:\\top\\inner\\b.vbs");
-    typedef BOOLEAN(WINAPI * CreateLink)(LPCSTR, LPCSTR, DWORD);
-    auto createLink = reinterpret_cast<CreateLink>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "CreateSymbolicLinkA")));
-    ASSERT_NE(nullptr, createLink);
-    const DWORD SYMBOLIC_LINK_FOLDER = 1;
-    ASSERT_TRUE(createLink("E:\\top\\inner\\loop", "E:\\top", SYMBOLIC_LINK_FOLDER)) << GetLastError();
-    {
-        WIN32_FIND_DATAA e;
-        HANDLE f = FindFirstFileA("E:\\top\\inner\\*", &e);
-        do printf("PROBE %s %lx\n", e.cFileName, e.dwFileAttributes); while (FindNextFileA(f, &e));
-        FindClose(f);
-        printf("PROBE attrs %lx err %lu\n", GetFileAttributesA("E:\\top\\inner\\loop"), GetLastError());
-        printf("PROBE attrs2 %lx\n", GetFileAttributesA("E:\\top\\inner\\loop\\a.vbs"));
+    const char* LINK = "E:\\top\\inner\\loop";
+    UnixLink link;
+    if (!MakeJunction(LINK, "E:\\top")) {
+        ASSERT_EQ(static_cast<DWORD>(ERROR_NOT_SUPPORTED), GetLastError());
+        RemoveDirectoryA(LINK);
+        ASSERT_TRUE(link.Make(LINK, "E:\\top"));
     }
-    DWORD attributes = GetFileAttributesA("E:\\top\\inner\\loop");
-    ASSERT_NE(INVALID_FILE_ATTRIBUTES, attributes);
+    DWORD attributes = GetFileAttributesA(LINK);
     EXPECT_EQ(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT,
               attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
-    // The loop is real: the file can be reached through it.
-    EXPECT_TRUE(vxtest::FileExists("E:\\top\\inner\\loop\\inner\\b.vbs"));
+    // The loop is real: the tree can be walked through it.
+    ASSERT_TRUE(vxtest::FileExists("E:\\top\\inner\\loop\\inner\\loop\\a.vbs"));
 
     Scan();
     EXPECT_EQ((std::vector<std::string>{"E:\\top\\a.vbs", "E:\\top\\inner\\b.vbs"}), Paths());
     EXPECT_EQ("2 threats found", page.StatusText());
-    RemoveDirectoryA("E:\\top\\inner\\loop");
-    DeleteFileA("E:\\top\\inner\\loop");
 }
 
 // The window goes while the walk runs: the page stops the thread and waits
