@@ -71,7 +71,7 @@ int LayOutTree() {
             std::string folder = sub < 0 ? topFolder : topFolder + "\\folder" + std::to_string(sub);
             if (sub >= 0) CreateDirectoryA(folder.c_str(), nullptr);
             for (int file = 0; file < FILES_PER_FOLDER; ++file) {
-                bool finding = file == 0 && folders % 50 == 0;
+                bool finding = file == 3 && folders % 50 == 0;  // a hidden .exe
                 std::string name = folder + "\\file" + std::to_string(file) + "." + extensions[file];
                 Touch(name, finding ? FILE_ATTRIBUTE_HIDDEN : FILE_ATTRIBUTE_NORMAL);
                 findings += finding;

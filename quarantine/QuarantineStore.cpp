@@ -7,6 +7,8 @@
 
 #include <atomic>
 #include <cstring>
+#include <memory>
+#include <new>
 
 QuarantineIo DefaultQuarantineIo() {
     return {CreateFileA, ReadFile, WriteFile, FlushFileBuffers, QUARANTINE_MAX_CHUNK};
@@ -215,6 +217,20 @@ void ShiftBytes(BYTE* data, DWORD length, BYTE delta) {
     for (; i < length; ++i) data[i] = static_cast<BYTE>(data[i] + delta);
 }
 
+// One chunk of the copy, with `room` bytes before it for a header. On the
+// heap: a chunk is more than a thread's stack should carry.
+class CopyBuffer {
+public:
+    CopyBuffer(const QuarantineIo& io, DWORD room)
+        : m_room(room), m_bytes(new (std::nothrow) BYTE[room + ChunkSize(io)]) {}
+    explicit operator bool() const { return m_bytes != nullptr; }
+    BYTE* Data() { return m_bytes.get() + m_room; }
+
+private:
+    DWORD m_room;
+    std::unique_ptr<BYTE[]> m_bytes;
+};
+
 enum class CopyEnd { Complete, ReadFailed, WriteFailed };
 
 // Writes the `pending` bytes at `buffer + start`, each moved by `delta`,
@@ -242,8 +258,9 @@ int StoreQuarantined(const QuarantineIo& io, const char* plainPath, const char* 
     ui::ScopedFile plain(OpenForReading(io, plainPath));
     if (!plain) return QCOPY_PLAIN_SIDE_FAILED;
     // The header goes in front of the first chunk, so that both leave in one write.
-    BYTE buffer[QUARANTINE_HEADER_MAX + QUARANTINE_MAX_CHUNK];
-    BYTE* data = buffer + QUARANTINE_HEADER_MAX;
+    CopyBuffer buffer(io, QUARANTINE_HEADER_MAX);
+    if (!buffer) return QCOPY_QUARANTINE_SIDE_FAILED;
+    BYTE* data = buffer.Data();
     DWORD got = 0;
     if (!io.readFile(plain.Get(), data, ChunkSize(io), &got, nullptr)) return QCOPY_PLAIN_SIDE_FAILED;
     if (StartsWithSignature(data, got)) return QCOPY_ALREADY_QUARANTINED;
@@ -267,7 +284,9 @@ int StoreQuarantined(const QuarantineIo& io, const char* plainPath, const char* 
 int RestorePlain(const QuarantineIo& io, const char* plainPath, const char* quarantinedPath) {
     ui::ScopedFile quarantined(OpenForReading(io, quarantinedPath));
     if (!quarantined) return QCOPY_QUARANTINE_SIDE_FAILED;
-    BYTE buffer[QUARANTINE_MAX_CHUNK];
+    CopyBuffer chunk(io, 0);
+    if (!chunk) return QCOPY_QUARANTINE_SIDE_FAILED;
+    BYTE* buffer = chunk.Data();
     DWORD got = 0;
     if (!io.readFile(quarantined.Get(), buffer, ChunkSize(io), &got, nullptr) || !StartsWithSignature(buffer, got))
         return QCOPY_NOT_QUARANTINED;

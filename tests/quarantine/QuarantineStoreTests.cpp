@@ -93,12 +93,13 @@ TEST_F(QuarantineStore, StoresSignatureOriginLineEndAndShiftedContent) {
     EXPECT_EQ("E:\\lay\\abc.txt", OriginOf("W:\\quarantine\\abc.txt.bq"));
 }
 
-// Sizes around the 1000-byte and 64 KiB chunks, each through both chunk sizes.
+// Sizes around the 1000-byte and largest chunks, each through both chunk sizes.
 TEST_F(QuarantineStore, RoundTripRestoresEveryByte) {
     const char* origin = "E:\\rt\\data.bin";
     const char* quarantined = "W:\\quarantine\\data.bin.bq";
     for (DWORD chunk : {DWORD(1000), QUARANTINE_MAX_CHUNK}) {
-        for (size_t size : {0, 1, 999, 1000, 1001, 65537}) {
+        for (size_t size : {size_t(0), size_t(1), size_t(999), size_t(1000), size_t(1001), size_t(65537),
+                            size_t(QUARANTINE_MAX_CHUNK) + 1}) {
             SCOPED_TRACE("chunk " + std::to_string(chunk) + ", size " + std::to_string(size));
             g_quarantineIo.chunkSize = chunk;
             const std::string content = AllByteValues(size);
