@@ -217,18 +217,41 @@ void ShiftBytes(BYTE* data, DWORD length, BYTE delta) {
     for (; i < length; ++i) data[i] = static_cast<BYTE>(data[i] + delta);
 }
 
-// One chunk of the copy, with `room` bytes before it for a header. On the
-// heap: a chunk is more than a thread's stack should carry.
+// One chunk of the copy, with `room` bytes before it for a header. A small
+// file is copied through the stack; a large one through a larger chunk on
+// the heap, which keeps its copy as fast as the system's own.
 class CopyBuffer {
 public:
-    CopyBuffer(const QuarantineIo& io, DWORD room)
-        : m_room(room), m_bytes(new (std::nothrow) BYTE[room + ChunkSize(io)]) {}
-    explicit operator bool() const { return m_bytes != nullptr; }
-    BYTE* Data() { return m_bytes.get() + m_room; }
+    CopyBuffer(const QuarantineIo& io, HANDLE source, DWORD room) : m_room(room) {
+        m_chunk = ChunkSize(io);
+        DWORD high = 0;
+        DWORD low = GetFileSize(source, &high);
+        bool small = high == 0 && low != INVALID_FILE_SIZE && low < SMALL_CHUNK;
+        if (m_chunk <= SMALL_CHUNK || small) {
+            if (m_chunk > SMALL_CHUNK) m_chunk = SMALL_CHUNK;
+            m_data = m_small + m_room;
+            return;
+        }
+        m_large.reset(new (std::nothrow) BYTE[m_room + m_chunk]);
+        if (m_large) {
+            m_data = m_large.get() + m_room;
+        } else {
+            m_chunk = SMALL_CHUNK;
+            m_data = m_small + m_room;
+        }
+    }
+    CopyBuffer(const CopyBuffer&) = delete;
+    CopyBuffer& operator=(const CopyBuffer&) = delete;
+    BYTE* Data() { return m_data; }
+    DWORD Chunk() const { return m_chunk; }
 
 private:
+    static const DWORD SMALL_CHUNK = 64 * 1024;
     DWORD m_room;
-    std::unique_ptr<BYTE[]> m_bytes;
+    DWORD m_chunk;
+    BYTE* m_data = nullptr;
+    std::unique_ptr<BYTE[]> m_large;
+    BYTE m_small[QUARANTINE_HEADER_MAX + SMALL_CHUNK];
 };
 
 enum class CopyEnd { Complete, ReadFailed, WriteFailed };
@@ -237,9 +260,8 @@ enum class CopyEnd { Complete, ReadFailed, WriteFailed };
 // together with the `prefix` bytes before them as they are (a header goes
 // out with the first data, in one write); then the rest of `source` chunk by
 // chunk, moved alike; then flushes `target`.
-CopyEnd CopyShifted(const QuarantineIo& io, HANDLE source, HANDLE target, BYTE* buffer, DWORD start,
+CopyEnd CopyShifted(const QuarantineIo& io, HANDLE source, HANDLE target, BYTE* buffer, DWORD chunk, DWORD start,
                     DWORD pending, BYTE delta, DWORD prefix = 0) {
-    const DWORD chunk = ChunkSize(io);
     for (;;) {
         BYTE* data = buffer + start;
         ShiftBytes(data, pending, delta);
@@ -258,11 +280,10 @@ int StoreQuarantined(const QuarantineIo& io, const char* plainPath, const char* 
     ui::ScopedFile plain(OpenForReading(io, plainPath));
     if (!plain) return QCOPY_PLAIN_SIDE_FAILED;
     // The header goes in front of the first chunk, so that both leave in one write.
-    CopyBuffer buffer(io, QUARANTINE_HEADER_MAX);
-    if (!buffer) return QCOPY_QUARANTINE_SIDE_FAILED;
+    CopyBuffer buffer(io, plain.Get(), QUARANTINE_HEADER_MAX);
     BYTE* data = buffer.Data();
     DWORD got = 0;
-    if (!io.readFile(plain.Get(), data, ChunkSize(io), &got, nullptr)) return QCOPY_PLAIN_SIDE_FAILED;
+    if (!io.readFile(plain.Get(), data, buffer.Chunk(), &got, nullptr)) return QCOPY_PLAIN_SIDE_FAILED;
     if (StartsWithSignature(data, got)) return QCOPY_ALREADY_QUARANTINED;
 
     CreatedFile quarantined;
@@ -275,7 +296,8 @@ int StoreQuarantined(const QuarantineIo& io, const char* plainPath, const char* 
     header[headerLength - 2] = '\r';
     header[headerLength - 1] = '\n';
 
-    CopyEnd end = CopyShifted(io, plain.Get(), quarantined.Get(), data, 0, got, QUARANTINE_SHIFT, headerLength);
+    CopyEnd end = CopyShifted(io, plain.Get(), quarantined.Get(), data, buffer.Chunk(), 0, got, QUARANTINE_SHIFT,
+                              headerLength);
     if (end == CopyEnd::ReadFailed) return QCOPY_PLAIN_SIDE_FAILED;
     if (end == CopyEnd::WriteFailed || !quarantined.Keep()) return QCOPY_QUARANTINE_SIDE_FAILED;
     return QCOPY_OK;
@@ -284,11 +306,10 @@ int StoreQuarantined(const QuarantineIo& io, const char* plainPath, const char* 
 int RestorePlain(const QuarantineIo& io, const char* plainPath, const char* quarantinedPath) {
     ui::ScopedFile quarantined(OpenForReading(io, quarantinedPath));
     if (!quarantined) return QCOPY_QUARANTINE_SIDE_FAILED;
-    CopyBuffer chunk(io, 0);
-    if (!chunk) return QCOPY_QUARANTINE_SIDE_FAILED;
+    CopyBuffer chunk(io, quarantined.Get(), 0);
     BYTE* buffer = chunk.Data();
     DWORD got = 0;
-    if (!io.readFile(quarantined.Get(), buffer, ChunkSize(io), &got, nullptr) || !StartsWithSignature(buffer, got))
+    if (!io.readFile(quarantined.Get(), buffer, chunk.Chunk(), &got, nullptr) || !StartsWithSignature(buffer, got))
         return QCOPY_NOT_QUARANTINED;
 
     // The content starts after the first LF; without one there is none.
@@ -300,13 +321,13 @@ int RestorePlain(const QuarantineIo& io, const char* plainPath, const char* quar
             break;
         }
         start = 0;
-        if (!io.readFile(quarantined.Get(), buffer, ChunkSize(io), &got, nullptr)) return QCOPY_QUARANTINE_SIDE_FAILED;
+        if (!io.readFile(quarantined.Get(), buffer, chunk.Chunk(), &got, nullptr)) return QCOPY_QUARANTINE_SIDE_FAILED;
         if (got == 0) break;
     }
 
     CreatedFile plain;
     if (!plain.Create(io, plainPath)) return QCOPY_PLAIN_SIDE_FAILED;
-    CopyEnd end = CopyShifted(io, quarantined.Get(), plain.Get(), buffer, start, got - start,
+    CopyEnd end = CopyShifted(io, quarantined.Get(), plain.Get(), buffer, chunk.Chunk(), start, got - start,
                               static_cast<BYTE>(0x100 - QUARANTINE_SHIFT));
     if (end == CopyEnd::ReadFailed) return QCOPY_QUARANTINE_SIDE_FAILED;
     if (end == CopyEnd::WriteFailed || !plain.Keep()) return QCOPY_PLAIN_SIDE_FAILED;
