@@ -61,9 +61,11 @@ int GetRiskyFileTypeOf(const char* name, unsigned long attributes) {
 
 int GetRiskyFileType(const char* path) {
     DWORD attributes = GetFileAttributesA(path);
+    // Also true for a path that does not exist (or none): INVALID_FILE_ATTRIBUTES
+    // has every bit set. So the path has at least one character below.
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return RISKY_NONE;
     // A dot at index 0 of a path does not count, so the rules see the path
     // from its second character on; a full path starts with a drive or a
     // backslash there anyway.
-    if (!path[0]) return RISKY_NONE;
     return GetRiskyFileTypeOf(path + 1, attributes);
 }
