@@ -6,8 +6,9 @@
 #pragma once
 #include <windows.h>
 
-// The copy loop's fixed buffer; every read asks for at most this many bytes.
-const DWORD QUARANTINE_MAX_CHUNK = 64 * 1024;
+// The copy loop's buffer; every read asks for at most this many bytes. Large
+// reads and writes keep a big file's copy as fast as the system's own.
+const DWORD QUARANTINE_MAX_CHUNK = 1024 * 1024;
 // The smallest chunk: the first read must hold the 11-byte signature.
 const DWORD QUARANTINE_MIN_CHUNK = 16;
 

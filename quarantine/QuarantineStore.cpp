@@ -5,7 +5,10 @@
 
 #include <shlobj.h>
 
+#include <atomic>
 #include <cstring>
+#include <memory>
+#include <new>
 
 QuarantineIo DefaultQuarantineIo() {
     return {CreateFileA, ReadFile, WriteFile, FlushFileBuffers, QUARANTINE_MAX_CHUNK};
@@ -16,8 +19,12 @@ QuarantineIo g_quarantineIo = DefaultQuarantineIo();
 namespace {
 
 const char QUARANTINE_EXTENSION[] = ".bq";
-// Numbered names tried after "<stem>.bq" before giving up.
-const unsigned QUARANTINE_NAME_TRIES = 100000;
+// Numbered names tried after "<stem>.bq" before giving up. Each try takes a
+// number no other try of this process has taken, so a try fails only when a
+// file of that number is left from an earlier run.
+const unsigned QUARANTINE_NAME_TRIES = 1000;
+// The largest header: signature, a 255-character origin, CR LF.
+const DWORD QUARANTINE_HEADER_MAX = QUARANTINE_SIGNATURE_LENGTH + QUARANTINE_PATH_MAX + 2;
 
 // A path of at most 255 characters, built by appending; text that does not
 // fit is refused, never cut.
@@ -104,6 +111,31 @@ bool WriteAll(const QuarantineIo& io, HANDLE file, const void* data, DWORD lengt
     return io.writeFile(file, data, length, &written, nullptr) && written == length;
 }
 
+// Why this thread's last create of a new file failed.
+thread_local DWORD t_createError = 0;
+
+// Whether a create with CREATE_NEW failed because the name is in use.
+bool NameTaken(const char* path) {
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
+           (error == ERROR_ACCESS_DENIED && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES);
+}
+
+// Numbers for taken names: every call of the process gets its own, starting
+// from the clock's seconds, so that another run rarely meets the same ones.
+// A thousand copies of AUTORUN.INF cost one failed create each, not a
+// thousand.
+unsigned NextNameNumber() {
+    static std::atomic<unsigned> next([] {
+        FILETIME now;
+        GetSystemTimeAsFileTime(&now);
+        ULONGLONG ticks = (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+        return static_cast<unsigned>(ticks / 10000000u) % 1000000000u + 1u;
+    }());
+    unsigned number = next++;
+    return number == 0 ? next++ : number;
+}
+
 // The file a copy creates. Unless the copy completes, it is removed again, so
 // that no partial file is ever left behind.
 class CreatedFile {
@@ -122,28 +154,30 @@ public:
         if (!m_path.Add(path)) return false;
         m_file.Reset(io.createFile(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-        return m_file.Valid();
+        if (m_file.Valid()) return true;
+        t_createError = GetLastError();
+        SetLastError(t_createError);
+        return false;
     }
 
     // Creates the quarantined file at `wanted` or, when that name is taken,
     // at the next free numbered name. CREATE_NEW makes each attempt atomic,
     // so two threads can never end up with the same name.
     bool CreateUnderFreeName(const QuarantineIo& io, const char* wanted) {
+        if (Create(io, wanted)) return true;
+        if (!NameTaken(wanted)) return false;
         const char* slash = FindLastBackslash(wanted);
         size_t folderLength = slash ? static_cast<size_t>(slash - wanted) + 1 : 0;
         const char* name = wanted + folderLength;
         size_t nameLength = strlen(name);
         const char* extension = EndsWithNoCase(name, nameLength, QUARANTINE_EXTENSION) ? QUARANTINE_EXTENSION : "";
         size_t stemLength = nameLength - strlen(extension);
-        for (unsigned number = 0; number <= QUARANTINE_NAME_TRIES; ++number) {
+        for (unsigned tries = 0; tries < QUARANTINE_NAME_TRIES; ++tries) {
             PathText candidate;
-            if (!QuarantineCandidate(wanted, folderLength, name, stemLength, extension, number, candidate))
+            if (!QuarantineCandidate(wanted, folderLength, name, stemLength, extension, NextNameNumber(), candidate))
                 return false;
             if (Create(io, candidate.Get())) return true;
-            DWORD error = GetLastError();
-            bool taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
-                         (error == ERROR_ACCESS_DENIED && GetFileAttributesA(candidate.Get()) != INVALID_FILE_ATTRIBUTES);
-            if (!taken) return false;
+            if (!NameTaken(candidate.Get())) return false;
         }
         return false;
     }
@@ -183,22 +217,61 @@ void ShiftBytes(BYTE* data, DWORD length, BYTE delta) {
     for (; i < length; ++i) data[i] = static_cast<BYTE>(data[i] + delta);
 }
 
+// One chunk of the copy, with `room` bytes before it for a header. A small
+// file is copied through the stack; a large one through a larger chunk on
+// the heap, which keeps its copy as fast as the system's own.
+class CopyBuffer {
+public:
+    CopyBuffer(const QuarantineIo& io, HANDLE source, DWORD room) : m_room(room) {
+        m_chunk = ChunkSize(io);
+        DWORD high = 0;
+        DWORD low = GetFileSize(source, &high);
+        bool small = high == 0 && low != INVALID_FILE_SIZE && low < SMALL_CHUNK;
+        if (m_chunk <= SMALL_CHUNK || small) {
+            if (m_chunk > SMALL_CHUNK) m_chunk = SMALL_CHUNK;
+            m_data = m_small + m_room;
+            return;
+        }
+        m_large.reset(new (std::nothrow) BYTE[m_room + m_chunk]);
+        if (m_large) {
+            m_data = m_large.get() + m_room;
+        } else {
+            m_chunk = SMALL_CHUNK;
+            m_data = m_small + m_room;
+        }
+    }
+    CopyBuffer(const CopyBuffer&) = delete;
+    CopyBuffer& operator=(const CopyBuffer&) = delete;
+    BYTE* Data() { return m_data; }
+    DWORD Chunk() const { return m_chunk; }
+
+private:
+    static const DWORD SMALL_CHUNK = 64 * 1024;
+    DWORD m_room;
+    DWORD m_chunk;
+    BYTE* m_data = nullptr;
+    std::unique_ptr<BYTE[]> m_large;
+    BYTE m_small[QUARANTINE_HEADER_MAX + SMALL_CHUNK];
+};
+
 enum class CopyEnd { Complete, ReadFailed, WriteFailed };
 
-// Writes the `pending` bytes at `buffer + start`, then the rest of `source`
-// chunk by chunk, each byte moved by `delta`; then flushes `target`.
-CopyEnd CopyShifted(const QuarantineIo& io, HANDLE source, HANDLE target, BYTE* buffer, DWORD start,
-                    DWORD pending, BYTE delta) {
-    const DWORD chunk = ChunkSize(io);
+// Writes the `pending` bytes at `buffer + start`, each moved by `delta`,
+// together with the `prefix` bytes before them as they are (a header goes
+// out with the first data, in one write); then the rest of `source` chunk by
+// chunk, moved alike; then flushes `target`.
+CopyEnd CopyShifted(const QuarantineIo& io, HANDLE source, HANDLE target, BYTE* buffer, DWORD chunk, DWORD start,
+                    DWORD pending, BYTE delta, DWORD prefix = 0) {
     for (;;) {
         BYTE* data = buffer + start;
         ShiftBytes(data, pending, delta);
-        if (!WriteAll(io, target, data, pending)) return CopyEnd::WriteFailed;
+        if (!WriteAll(io, target, data - prefix, prefix + pending)) return CopyEnd::WriteFailed;
         DWORD got = 0;
         if (!io.readFile(source, buffer, chunk, &got, nullptr)) return CopyEnd::ReadFailed;
         if (got == 0) break;
         start = 0;
         pending = got;
+        prefix = 0;
     }
     return io.flushFileBuffers(target) ? CopyEnd::Complete : CopyEnd::WriteFailed;
 }
@@ -206,23 +279,25 @@ CopyEnd CopyShifted(const QuarantineIo& io, HANDLE source, HANDLE target, BYTE* 
 int StoreQuarantined(const QuarantineIo& io, const char* plainPath, const char* quarantinedPath) {
     ui::ScopedFile plain(OpenForReading(io, plainPath));
     if (!plain) return QCOPY_PLAIN_SIDE_FAILED;
-    BYTE buffer[QUARANTINE_MAX_CHUNK];
+    // The header goes in front of the first chunk, so that both leave in one write.
+    CopyBuffer buffer(io, plain.Get(), QUARANTINE_HEADER_MAX);
+    BYTE* data = buffer.Data();
     DWORD got = 0;
-    if (!io.readFile(plain.Get(), buffer, ChunkSize(io), &got, nullptr)) return QCOPY_PLAIN_SIDE_FAILED;
-    if (StartsWithSignature(buffer, got)) return QCOPY_ALREADY_QUARANTINED;
+    if (!io.readFile(plain.Get(), data, buffer.Chunk(), &got, nullptr)) return QCOPY_PLAIN_SIDE_FAILED;
+    if (StartsWithSignature(data, got)) return QCOPY_ALREADY_QUARANTINED;
 
     CreatedFile quarantined;
     if (!quarantined.CreateUnderFreeName(io, quarantinedPath)) return QCOPY_QUARANTINE_SIDE_FAILED;
-    BYTE header[QUARANTINE_SIGNATURE_LENGTH + QUARANTINE_PATH_MAX + 2];
-    size_t pathLength = strlen(plainPath);
+    const DWORD pathLength = static_cast<DWORD>(strlen(plainPath));
+    const DWORD headerLength = QUARANTINE_SIGNATURE_LENGTH + pathLength + 2;
+    BYTE* header = data - headerLength;
     memcpy(header, QUARANTINE_SIGNATURE, QUARANTINE_SIGNATURE_LENGTH);
     memcpy(header + QUARANTINE_SIGNATURE_LENGTH, plainPath, pathLength);
-    DWORD headerLength = static_cast<DWORD>(QUARANTINE_SIGNATURE_LENGTH + pathLength);
-    header[headerLength++] = '\r';
-    header[headerLength++] = '\n';
-    if (!WriteAll(io, quarantined.Get(), header, headerLength)) return QCOPY_QUARANTINE_SIDE_FAILED;
+    header[headerLength - 2] = '\r';
+    header[headerLength - 1] = '\n';
 
-    CopyEnd end = CopyShifted(io, plain.Get(), quarantined.Get(), buffer, 0, got, QUARANTINE_SHIFT);
+    CopyEnd end = CopyShifted(io, plain.Get(), quarantined.Get(), data, buffer.Chunk(), 0, got, QUARANTINE_SHIFT,
+                              headerLength);
     if (end == CopyEnd::ReadFailed) return QCOPY_PLAIN_SIDE_FAILED;
     if (end == CopyEnd::WriteFailed || !quarantined.Keep()) return QCOPY_QUARANTINE_SIDE_FAILED;
     return QCOPY_OK;
@@ -231,9 +306,10 @@ int StoreQuarantined(const QuarantineIo& io, const char* plainPath, const char* 
 int RestorePlain(const QuarantineIo& io, const char* plainPath, const char* quarantinedPath) {
     ui::ScopedFile quarantined(OpenForReading(io, quarantinedPath));
     if (!quarantined) return QCOPY_QUARANTINE_SIDE_FAILED;
-    BYTE buffer[QUARANTINE_MAX_CHUNK];
+    CopyBuffer chunk(io, quarantined.Get(), 0);
+    BYTE* buffer = chunk.Data();
     DWORD got = 0;
-    if (!io.readFile(quarantined.Get(), buffer, ChunkSize(io), &got, nullptr) || !StartsWithSignature(buffer, got))
+    if (!io.readFile(quarantined.Get(), buffer, chunk.Chunk(), &got, nullptr) || !StartsWithSignature(buffer, got))
         return QCOPY_NOT_QUARANTINED;
 
     // The content starts after the first LF; without one there is none.
@@ -245,13 +321,13 @@ int RestorePlain(const QuarantineIo& io, const char* plainPath, const char* quar
             break;
         }
         start = 0;
-        if (!io.readFile(quarantined.Get(), buffer, ChunkSize(io), &got, nullptr)) return QCOPY_QUARANTINE_SIDE_FAILED;
+        if (!io.readFile(quarantined.Get(), buffer, chunk.Chunk(), &got, nullptr)) return QCOPY_QUARANTINE_SIDE_FAILED;
         if (got == 0) break;
     }
 
     CreatedFile plain;
     if (!plain.Create(io, plainPath)) return QCOPY_PLAIN_SIDE_FAILED;
-    CopyEnd end = CopyShifted(io, quarantined.Get(), plain.Get(), buffer, start, got - start,
+    CopyEnd end = CopyShifted(io, quarantined.Get(), plain.Get(), buffer, chunk.Chunk(), start, got - start,
                               static_cast<BYTE>(0x100 - QUARANTINE_SHIFT));
     if (end == CopyEnd::ReadFailed) return QCOPY_QUARANTINE_SIDE_FAILED;
     if (end == CopyEnd::WriteFailed || !plain.Keep()) return QCOPY_PLAIN_SIDE_FAILED;
@@ -312,30 +388,57 @@ int CopyQuarantineFile(const char* plainPath, const char* quarantinedPath, BOOL 
     return storing ? StoreQuarantined(io, plainPath, quarantinedPath) : RestorePlain(io, plainPath, quarantinedPath);
 }
 
+namespace {
+
+// The quarantine folder with its backslash, worked out once per process; ""
+// when the program folder is too deep for it. It is created on first need.
+const char* QuarantineFolderPath() {
+    static const PathText folder = [] {
+        PathText path;
+        char program[QUARANTINE_PATH_MAX + 1];
+        if (!GetProgramFolder(program) || !path.Add(program) || !path.Add("quarantine\\")) return PathText();
+        return path;
+    }();
+    return folder.Get();
+}
+
+// Deletes the original. Hidden and system files go as they are; a read-only
+// one has its attributes cleared first, and gets them back when it still
+// cannot go.
+BOOL DeleteOriginal(const char* path) {
+    if (DeleteFileA(path)) return TRUE;
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return FALSE;
+    if (!SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL)) return FALSE;
+    if (DeleteFileA(path)) return TRUE;
+    SetFileAttributesA(path, attributes);
+    return FALSE;
+}
+
+}  // namespace
+
 BOOL QuarantineAndDelete(const char* path) {
     if (!path || !FitsPathLimit(path)) return FALSE;
-    char found[MAX_PATH];
-    char* filePart = nullptr;
-    DWORD foundLength = SearchPathA(nullptr, path, nullptr, MAX_PATH, found, &filePart);
-    if (foundLength == 0 || foundLength >= MAX_PATH) return FALSE;
     // Only a full path can be restored later.
     char name[QUARANTINE_PATH_MAX + 1];
-    if (!ExtractFileName(path, name)) return FALSE;
-    char folder[QUARANTINE_PATH_MAX + 1];
-    if (!GetQuarantineFolder(folder)) return FALSE;
+    if (!ExtractFileName(path, name) || !name[0]) return FALSE;
+    const char* folder = QuarantineFolderPath();
+    if (!folder[0]) return FALSE;
     PathText quarantined;
     if (!QuarantineCandidate(folder, strlen(folder), name, strlen(name), QUARANTINE_EXTENSION, 0, quarantined))
         return FALSE;
 
-    // The file goes only when a complete copy exists, or when it is a copy itself.
+    // A missing file fails the open, so it needs no check of its own. A
+    // missing folder is made, once, and the copy tried again.
+    t_createError = 0;
     int copied = CopyQuarantineFile(path, quarantined.Get(), TRUE);
+    if (copied == QCOPY_QUARANTINE_SIDE_FAILED && t_createError == ERROR_PATH_NOT_FOUND) {
+        char made[QUARANTINE_PATH_MAX + 1];
+        if (GetQuarantineFolder(made)) copied = CopyQuarantineFile(path, quarantined.Get(), TRUE);
+    }
+    // The file goes only when a complete copy exists, or when it is a copy itself.
     if (copied != QCOPY_OK && copied != QCOPY_ALREADY_QUARANTINED) return FALSE;
-
-    DWORD attributes = GetFileAttributesA(path);
-    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-    if (DeleteFileA(path)) return TRUE;
-    if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(path, attributes);
-    return FALSE;
+    return DeleteOriginal(path);
 }
 
 BOOL ReadQuarantineOrigin(const char* quarantinedPath, char* origin) {

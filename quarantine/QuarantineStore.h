@@ -46,8 +46,10 @@ BOOL ExtractFileName(const char* path, char* name);
 BOOL GetQuarantineFolder(char* folder);
 
 // storing TRUE: writes `plainPath` as a quarantined file at `quarantinedPath`,
-// or, when that name is taken, at the next free name "<stem>.1.bq",
-// "<stem>.2.bq", ...; an existing file is never overwritten. storing FALSE:
+// or, when that name is taken, at a numbered name "<stem>.<N>.bq" that no
+// other store of this process has used (N starts from the clock, so each
+// taken name costs one failed create, not one per earlier copy); an
+// existing file is never overwritten. storing FALSE:
 // writes the content of the quarantined file into the new file `plainPath`.
 // QCOPY_OK means every byte was written and flushed; on every failure the
 // file this call created is removed again.

@@ -41,20 +41,31 @@ bool MatchNoCase(const char* text, const char* pattern, int n) {
     return text[n] == 0 && pattern[n] == 0;
 }
 
-int GetRiskyFileType(const char* path) {
-    // Also true for a path that does not exist: INVALID_FILE_ATTRIBUTES has every bit set.
-    if (GetFileAttributesA(path) & FILE_ATTRIBUTE_DIRECTORY) return RISKY_NONE;
+int GetRiskyFileTypeOf(const char* name, unsigned long attributes) {
+    // Also true for INVALID_FILE_ATTRIBUTES, which has every bit set.
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return RISKY_NONE;
 
-    // The last dot of the whole path; one at index 0 does not count. When the
-    // file name has no dot this may find one in a folder name, and the tail,
-    // which then holds a backslash, matches nothing.
-    int dot = static_cast<int>(strlen(path)) - 1;
-    while (dot >= 1 && path[dot] != '.') --dot;
-    if (dot < 1) return RISKY_NONE;
+    // The last dot of the text. When a name has none this may find one in a
+    // folder name of a path, and the tail, which then holds a backslash,
+    // matches nothing.
+    int dot = static_cast<int>(strlen(name)) - 1;
+    while (dot >= 0 && name[dot] != '.') --dot;
+    if (dot < 0) return RISKY_NONE;
 
     char tail[MAX_TAIL_LENGTH + 1] = {};
-    strncpy(tail, path + dot, MAX_TAIL_LENGTH);
+    strncpy(tail, name + dot, MAX_TAIL_LENGTH);
     for (const RiskyExtension& entry : RISKY_EXTENSIONS)
         if (MatchNoCase(tail, entry.extension, entry.length)) return entry.type;
     return RISKY_NONE;
+}
+
+int GetRiskyFileType(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    // Also true for a path that does not exist (or none): INVALID_FILE_ATTRIBUTES
+    // has every bit set. So the path has at least one character below.
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return RISKY_NONE;
+    // A dot at index 0 of a path does not count, so the rules see the path
+    // from its second character on; a full path starts with a drive or a
+    // backslash there anyway.
+    return GetRiskyFileTypeOf(path + 1, attributes);
 }

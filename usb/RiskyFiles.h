@@ -42,5 +42,12 @@ enum RiskyFileType {
 bool MatchNoCase(const char* text, const char* pattern, int n);
 
 // The type of the file at `path` (a full path) by its extension: RISKY_NONE
-// for other extensions, for folders and for paths that do not exist.
+// for other extensions, for folders and for paths that do not exist. Reads
+// the attributes, then applies GetRiskyFileTypeOf.
 int GetRiskyFileType(const char* path);
+
+// The same rules on what a folder search already holds: `name` is an entry's
+// cFileName (a dot at its index 0 counts, as it stands after a backslash in
+// the full path) and `attributes` its dwFileAttributes. A folder, or
+// INVALID_FILE_ATTRIBUTES, is RISKY_NONE. Touches no file.
+int GetRiskyFileTypeOf(const char* name, unsigned long attributes);

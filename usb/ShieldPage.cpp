@@ -25,10 +25,11 @@ struct RowState {
 
 // An .inf file in a root is always a finding; any other risky type only when
 // hidden (a plain Setup.exe on a stick is normal).
-bool IsRootFinding(const std::string& path, DWORD attributes) {
-    int type = GetRiskyFileType(path.c_str());
+// Decided from the search entry alone: no file is looked up again.
+bool IsRootFinding(const WIN32_FIND_DATAA& entry) {
+    int type = GetRiskyFileTypeOf(entry.cFileName, entry.dwFileAttributes);
     if (type == RISKY_INF) return true;
-    return (attributes & FILE_ATTRIBUTE_HIDDEN) && !(attributes & FILE_ATTRIBUTE_DIRECTORY) && type > 0;
+    return (entry.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) && type > 0;
 }
 
 bool FileStillExists(const std::string& path) {
@@ -123,9 +124,8 @@ bool ShieldPage::ScanDriveRoots(const char* letters, int count) {
         ui::ScopedFind find(FindFirstFileA((root + "*.*").c_str(), &entry));
         if (!find) continue;
         do {
-            const std::string path = root + entry.cFileName;
-            if (!IsRootFinding(path, entry.dwFileAttributes)) continue;
-            int row = m_list.InsertItem(rows, path);
+            if (!IsRootFinding(entry)) continue;
+            int row = m_list.InsertItem(rows, root + entry.cFileName);
             if (row < 0) continue;
             m_list.SetItemText(row, 1, risky);
             ++rows;

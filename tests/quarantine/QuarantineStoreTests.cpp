@@ -93,12 +93,13 @@ TEST_F(QuarantineStore, StoresSignatureOriginLineEndAndShiftedContent) {
     EXPECT_EQ("E:\\lay\\abc.txt", OriginOf("W:\\quarantine\\abc.txt.bq"));
 }
 
-// Sizes around the 1000-byte and 64 KiB chunks, each through both chunk sizes.
+// Sizes around the 1000-byte and largest chunks, each through both chunk sizes.
 TEST_F(QuarantineStore, RoundTripRestoresEveryByte) {
     const char* origin = "E:\\rt\\data.bin";
     const char* quarantined = "W:\\quarantine\\data.bin.bq";
     for (DWORD chunk : {DWORD(1000), QUARANTINE_MAX_CHUNK}) {
-        for (size_t size : {0, 1, 999, 1000, 1001, 65537}) {
+        for (size_t size : {size_t(0), size_t(1), size_t(999), size_t(1000), size_t(1001), size_t(65537),
+                            size_t(QUARANTINE_MAX_CHUNK) + 1}) {
             SCOPED_TRACE("chunk " + std::to_string(chunk) + ", size " + std::to_string(size));
             g_quarantineIo.chunkSize = chunk;
             const std::string content = AllByteValues(size);
@@ -150,7 +151,45 @@ TEST_F(QuarantineStore, TakenNamesAreNeverOverwritten) {
     ASSERT_TRUE(QuarantineAndDelete("E:\\x.exe"));
 
     EXPECT_EQ("an earlier quarantined file", ReadFile("W:\\quarantine\\x.exe.bq"));
-    EXPECT_EQ(QuarantinedImage("E:\\x.exe", "new"), ReadFile("W:\\quarantine\\x.exe.2.bq"));
+    EXPECT_EQ(FILE_ATTRIBUTE_DIRECTORY, GetFileAttributesA("W:\\quarantine\\x.exe.1.bq") & FILE_ATTRIBUTE_DIRECTORY);
+    // The new copy takes a free numbered name of its own.
+    std::vector<std::string> files = QuarantinedFiles();
+    ASSERT_EQ(3u, files.size());
+    int copies = 0;
+    for (const std::string& file : files) {
+        if (file == "W:\\quarantine\\x.exe.bq" || file == "W:\\quarantine\\x.exe.1.bq") continue;
+        ++copies;
+        EXPECT_EQ(0u, file.find("W:\\quarantine\\x.exe.")) << file;
+        EXPECT_EQ(".bq", file.substr(file.size() - 3));
+        EXPECT_EQ(QuarantinedImage("E:\\x.exe", "new"), ReadFile(file));
+    }
+    EXPECT_EQ(1, copies);
+}
+
+// The k-th file of one name must not try the k names before it: each copy of
+// a name costs at most one failed create, whatever came before.
+int g_newFileCreates = 0;
+
+HANDLE WINAPI CountingCreateFile(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                 DWORD disposition, DWORD flags, HANDLE templateFile) {
+    if (disposition == CREATE_NEW) ++g_newFileCreates;
+    return CreateFileA(path, access, share, security, disposition, flags, templateFile);
+}
+
+TEST_F(QuarantineStore, ManyFilesOfOneNameEachCostOneFailedCreateAtMost) {
+    char folder[256];
+    ASSERT_TRUE(GetQuarantineFolder(folder));
+    int& creates = g_newFileCreates;
+    creates = 0;
+    g_quarantineIo.createFile = CountingCreateFile;
+    const int FILES = 40;
+    for (int i = 0; i < FILES; ++i) {
+        const std::string path = "E:\\d" + std::to_string(i) + "\\AUTORUN.INF";
+        PutFile(path, "copy " + std::to_string(i));
+        ASSERT_TRUE(QuarantineAndDelete(path.c_str())) << path;
+    }
+    EXPECT_EQ(size_t(FILES), QuarantinedFiles().size());
+    EXPECT_EQ(1 + 2 * (FILES - 1), creates);
 }
 
 TEST_F(QuarantineStore, ThreadsQuarantiningSameNamesAtOnceKeepEveryFile) {

@@ -4,9 +4,11 @@
 #include "quarantine/QuarantineStore.h"
 #include "tests/common/TestSupport.h"
 
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace qtest {
 
@@ -51,6 +53,20 @@ void QuarantineTest::Clean() {
     vxtest::EmptyFolder(QUARANTINE_FOLDER);
     RemoveDirectoryA("W:\\quarantine");
     DeleteFileA("W:\\quarantine");
+}
+
+MessageWatch::MessageWatch(HWND window, Observer observer) : m_window(window), m_observer(std::move(observer)) {
+    SetWindowSubclass(m_window, Proc, 0, reinterpret_cast<DWORD_PTR>(this));
+}
+
+MessageWatch::~MessageWatch() {
+    RemoveWindowSubclass(m_window, Proc, 0);
+}
+
+LRESULT CALLBACK MessageWatch::Proc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self) {
+    LRESULT result = DefSubclassProc(window, msg, wParam, lParam);
+    reinterpret_cast<MessageWatch*>(self)->m_observer(msg, wParam, lParam);
+    return result;
 }
 
 }  // namespace qtest

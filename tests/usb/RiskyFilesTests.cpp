@@ -114,4 +114,33 @@ TEST_F(RiskyFileTypeTest, ClassifiesExistingFilesByTheirLastExtension) {
     for (const auto& c : cases) EXPECT_EQ(c.expected, GetRiskyFileType(c.path.c_str())) << c.path;
 }
 
+// The walks classify from what the folder search returned; that must give
+// what the path form gives for every entry, folders and odd names included.
+TEST_F(RiskyFileTypeTest, SearchEntriesClassifyAsTheirFullPathsDo) {
+    const std::string in = std::string(FOLDER) + "\\";
+    MakeFolder(in + "AUTORUN.INF");
+    MakeFolder(in + "dir.exe");
+    for (const char* name : {"Setup.EXE", ".exe", ".vbs", "..x.bat", "b.exe.txt", "readme", "page.HtMl",
+                             "very.long.extension", "a.tar.vbe", "x.VB", "y.cmd", "z.123456789"})
+        MakeFile(in + name);
+    MakeFile(in + "h.pif", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
+    if (HasFatalFailure()) return;
+
+    int entries = 0, risky = 0;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((in + "*.*").c_str(), &entry);
+    ASSERT_NE(INVALID_HANDLE_VALUE, find);
+    do {
+        ++entries;
+        const std::string path = in + entry.cFileName;
+        int type = GetRiskyFileTypeOf(entry.cFileName, entry.dwFileAttributes);
+        EXPECT_EQ(GetRiskyFileType(path.c_str()), type) << path;
+        if (type != RISKY_NONE) ++risky;
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+    EXPECT_EQ(2 + 2 + 13, entries);  // ".", "..", two folders, thirteen files
+    EXPECT_EQ(9, risky);             // Setup.EXE .exe .vbs ..x.bat page.HtMl a.tar.vbe x.VB y.cmd h.pif
+    EXPECT_EQ(RISKY_NONE, GetRiskyFileTypeOf("x.exe", INVALID_FILE_ATTRIBUTES));
+}
+
 }  // namespace
