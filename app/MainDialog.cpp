@@ -53,6 +53,8 @@ MainDialog::MainDialog() : Dialog(IDD_MAIN), m_bPageShown() {
 }
 
 MainDialog::~MainDialog() {
+    // While this object is whole, so that the ending runs its own steps.
+    if (Hwnd()) DestroyWindow();
     if (m_hIcon) DestroyIcon(m_hIcon);
 }
 
@@ -146,6 +148,14 @@ void MainDialog::ShowPage(int page) {
 }
 
 BOOL MainDialog::DestroyWindow() {
+    if (!Hwnd()) return FALSE;
+    m_ending = true;
+    // Every worker hears of the end before anything waits for one; a box
+    // that a worker has open is closed, not waited on.
+    StopWorkers();
+    for (int page = PAGE_INFO; page <= PAGE_QUARANTINE; ++page) Page(page)->StopWorkers();
+    // The watches end first, so that none puts the icon back once it is gone.
+    WaitForWorkers();
     RemovePropA(Hwnd(), ui::App::Current() ? ui::App::Current()->Name().c_str() : "Vantorix");
     // Every way of ending passes here, so the icon never outlives the program.
     DeleteTrayIcon();
@@ -153,16 +163,25 @@ BOOL MainDialog::DestroyWindow() {
 }
 
 void MainDialog::OnCancel() {
-    if (ui::ShowMessage(IDS_CONFIRM_QUIT, MB_OKCANCEL) == IDOK) Dialog::OnCancel();
+    if (m_ending) return;
+    if (ui::ShowMessage(IDS_CONFIRM_QUIT, MB_OKCANCEL) == IDOK) OnTrayExit();
 }
 
 void MainDialog::OnTrayExit() {
+    m_ending = true;
     Dialog::OnCancel();
 }
 
 void MainDialog::OnTrayShow() {
+    if (m_ending) return;
     ShowWindow(Hwnd(), SW_RESTORE);
     SetForegroundWindow(Hwnd());
+}
+
+bool MainDialog::PreTranslateMessage(MSG* msg) {
+    // Enter on the window's own controls: only what the focused one does.
+    if (msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN) return HandleEnter(msg);
+    return false;
 }
 
 void MainDialog::OnPaint() {
@@ -197,13 +216,22 @@ LRESULT MainDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE) OnDeviceArrival();
         return Default();
     case WM_TRAYNOTIFY:
+        // Not passed on: to the dialog manager the same number is DM_SETDEFID.
         OnTrayNotify(lParam);
-        return Default();
+        return 0;
+    case WM_COMMAND:
+        // Tray menu items and clicks that arrive while the window ends.
+        if (m_ending) return 0;
+        break;
+    case WM_DESTROY:
+        m_ending = true;
+        break;
     }
     return Dialog::WindowProc(msg, wParam, lParam);
 }
 
 void MainDialog::OnDeviceArrival() {
+    if (m_ending) return;
     char letters[DRIVE_LIST_CAPACITY] = {};
     int count = GetUsbDriveLetters(letters);
     if (count == 0) return;
@@ -217,6 +245,7 @@ void MainDialog::OnDeviceArrival() {
 }
 
 void MainDialog::OnTrayNotify(LPARAM mouseMessage) {
+    if (m_ending) return;
     if (mouseMessage == WM_LBUTTONDOWN) {
         OnTrayShow();
         return;

@@ -39,6 +39,9 @@ public:
 
     BOOL DestroyWindow() override;
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    bool PreTranslateMessage(MSG* msg) override;
+    // True from the moment the window starts to end: nothing brings it back.
+    bool IsEnding() const { return m_ending; }
 
     // For the pages and the tests.
     ui::Dialog* Page(int page);
@@ -56,6 +59,8 @@ public:
 
 protected:
     BOOL OnInitDialog() override;
+    // Enter never ends the program: there is no OK.
+    void OnOK() override {}
     void OnCancel() override;
     void OnPaint() override;
     void OnStopWorkers() override { m_keepWatching = false; }
@@ -88,6 +93,7 @@ private:
     bool m_bPageShown[8];
     // Cleared when the window goes, so that the watches never outlive it.
     std::atomic<bool> m_keepWatching{true};
+    std::atomic<bool> m_ending{false};
 };
 
 // Set at the start of OnInitDialog, valid until the process ends.
