@@ -3,9 +3,12 @@
 #include <dbt.h>
 #include <mmsystem.h>
 
+#include <algorithm>
+
 #include "app/TrayIcon.h"
 #include "ui/App.h"
 #include "ui/Controls.h"
+#include "ui/Dpi.h"
 #include "ui/Guards.h"
 #include "ui/MessageBox.h"
 #include "ui/Strings.h"
@@ -96,8 +99,9 @@ BOOL MainDialog::OnInitDialog() {
     g_pMainDialog = this;
     SendMessageA(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessageA(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
-    MoveWindow(Hwnd(), 50, 50, 755, 550, TRUE);
+    MoveWindow(Hwnd(), ui::ScaleForDpi(50), ui::ScaleForDpi(50), ui::ScaleForDpi(755), ui::ScaleForDpi(550), TRUE);
     CenterOnScreen();
+    FitPageButtons();
 
     for (int page : kButtonSetupOrder) ConfigurePageButton(page);
 
@@ -118,6 +122,33 @@ BOOL MainDialog::OnInitDialog() {
     // Settle in the notification area once the message loop runs.
     PostMessageA(Hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
     return TRUE;
+}
+
+void MainDialog::FitPageButtons() {
+    // The row's dialog units follow the template's font, which need not grow
+    // exactly with the DPI (a bitmap font at 120 DPI grows faster), while the
+    // window does. A row that would run past the window is narrowed so that it
+    // keeps its left margin on the right too.
+    RECT client;
+    GetClientRect(Hwnd(), &client);
+    RECT buttons[8];
+    int left = client.right, right = 0;
+    for (int page = PAGE_INFO; page <= PAGE_QUARANTINE; ++page) {
+        RECT& r = buttons[page - 1];
+        GetWindowRect(Item(kPages[page - 1].button), &r);
+        MapWindowPoints(nullptr, Hwnd(), reinterpret_cast<POINT*>(&r), 2);
+        left = std::min(left, static_cast<int>(r.left));
+        right = std::max(right, static_cast<int>(r.right));
+    }
+    const int limit = client.right - left;
+    if (right <= limit || right <= left) return;
+    for (int page = PAGE_INFO; page <= PAGE_QUARANTINE; ++page) {
+        const RECT& r = buttons[page - 1];
+        int x = left + MulDiv(r.left - left, limit - left, right - left);
+        int width = MulDiv(r.right - r.left, limit - left, right - left);
+        SetWindowPos(Item(kPages[page - 1].button), nullptr, x, r.top, width, r.bottom - r.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 }
 
 void MainDialog::CenterOnScreen() {
@@ -141,7 +172,8 @@ void MainDialog::ShowPage(int page) {
     if (page < PAGE_INFO || page > PAGE_QUARANTINE) return;
     HWND pageWindow = Page(page)->Hwnd();
     ShowWindow(pageWindow, SW_SHOW);
-    SetWindowPos(pageWindow, HWND_TOP, 0, 90, 750, 450, SWP_SHOWWINDOW);
+    SetWindowPos(pageWindow, HWND_TOP, 0, ui::ScaleForDpi(90), ui::ScaleForDpi(750), ui::ScaleForDpi(450),
+                 SWP_SHOWWINDOW);
     m_bPageShown[page - 1] = true;
     // The current page's button keeps the hover look.
     PageButton(page)->LoadBitmapPair(kPages[page - 1].hoverImage, kWhite, 0, kWhite);

@@ -69,6 +69,7 @@ private:
     int OnCreate(CREATESTRUCTA* create);
     void ConfigurePageButton(int page);
     void CenterOnScreen();
+    void FitPageButtons();
     static unsigned UninstallWatchThread(MainDialog* dlg);
     static unsigned TrayWatchThread(MainDialog* dlg);
     void OnTrayNotify(LPARAM mouseMessage);

@@ -1,6 +1,7 @@
 #include "usb/ShieldPage.h"
 
 #include "quarantine/QuarantineStore.h"
+#include "ui/Dpi.h"
 #include "ui/MessageBox.h"
 #include "ui/Strings.h"
 #include "usb/RiskyFiles.h"
@@ -69,7 +70,7 @@ void ShieldPage::DoDataExchange(ui::DataExchange& dx) {
 
 BOOL ShieldPage::OnInitDialog() {
     Dialog::OnInitDialog();
-    m_statusFont.Reset(CreateFontA(20, 10, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+    m_statusFont.Reset(CreateFontA(ui::ScaleForDpi(20), ui::ScaleForDpi(10), 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Arial"));
     m_status.SetFont(m_statusFont);
 
