@@ -276,20 +276,21 @@ void Dialog::StopWorkers() {
     CloseWorkerMessages();
 }
 
+namespace {
+
+// Workers own no windows but their message boxes. Cancel is the answer that
+// lets nothing go ahead.
+BOOL CALLBACK CancelMessageBox(HWND window, LPARAM) {
+    char className[8];
+    if (GetClassNameA(window, className, sizeof className) && lstrcmpA(className, "#32770") == 0)
+        PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    return TRUE;
+}
+
+}  // namespace
+
 void Dialog::CloseWorkerMessages() {
-    // Workers own no windows but their message boxes. Cancel is the answer
-    // that lets nothing go ahead.
-    for (DWORD threadId : m_workerIds) {
-        EnumThreadWindows(
-            threadId,
-            [](HWND window, LPARAM) -> BOOL {
-                char className[8];
-                if (GetClassNameA(window, className, sizeof className) && lstrcmpA(className, "#32770") == 0)
-                    PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-                return TRUE;
-            },
-            0);
-    }
+    for (DWORD threadId : m_workerIds) EnumThreadWindows(threadId, CancelMessageBox, 0);
 }
 
 bool Dialog::PumpMessagesUntil(const std::function<bool()>& done) {

@@ -58,7 +58,7 @@ ShieldPage::~ShieldPage() {
     // this object, which the thread uses, is still whole.
     DestroyWindow();
     if (RunningWorkers() > 0) {
-        OnStopWorkers();
+        StopWorkers();
         WaitForWorkers();
     }
 }

@@ -124,7 +124,7 @@ void RunCurrentTestInChildAt(int dpi) {
         WaitForMultipleObjects(2, startedOrEnded, FALSE, 60000);
     }
     ui::ScopedHandle process(child.hProcess), thread(child.hThread);
-    DWORD waited = WaitForSingleObject(process, 240000);
+    DWORD waited = WaitForSingleObject(process, 120000);
     if (waited != WAIT_OBJECT_0) TerminateProcess(process, 1);
     DWORD code = 1;
     GetExitCodeProcess(process, &code);
