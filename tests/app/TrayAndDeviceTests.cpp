@@ -4,6 +4,7 @@
 #include <dbt.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <atomic>
@@ -258,6 +259,34 @@ TEST_F(MainWindowOnDrives, IconComesBackWhenTheTaskbarReturns) {
     DestroyWindow(holder);
     ASSERT_NE(0u, readded) << "the icon was not added again";
     EXPECT_LE(readded - comeback, 800u) << "about half a second after the taskbar came back";
+}
+
+TEST(MainWindowEnd, AnObjectGoingWithItsWindowStillOpenEndsItLikeAnyOtherEnd) {
+    // A destructor that never told the watches to stop would wait for ever.
+    std::atomic<bool> done{false};
+    std::thread watchdog([&] {
+        for (int i = 0; i < 1500 && !done; ++i) Sleep(10);
+        if (done) return;
+        fprintf(stderr, "MainWindowEnd: destroying the main window object hung\n");
+        fflush(stderr);
+        TerminateProcess(GetCurrentProcess(), 3);
+    });
+    HWND window = nullptr;
+    bool iconAdded = false;
+    {
+        MainDialog dialog;
+        if (dialog.Create(nullptr)) {
+            vxtest::PumpUntil([&] { return !IsWindowVisible(dialog.Hwnd()); });
+            window = dialog.Hwnd();
+            iconAdded = TrayIconPresent(window);
+        }
+    }
+    done = true;
+    watchdog.join();
+    ASSERT_NE(nullptr, window);
+    EXPECT_TRUE(iconAdded);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_FALSE(TrayIconPresent(window)) << "the icon outlived the window";
 }
 
 // Counts the messages of `watched` that `counts` picks, for as long as it lives.
