@@ -123,6 +123,9 @@ void GuardApp::PlaceStatusPopup() {
 }
 
 int GuardApp::ExitInstance() {
+    // The skin may have subclassed any of our windows: they all go before it.
+    m_statusPopup.DestroyWindow();
+    m_updateNotice.DestroyWindow();
     if (m_hSkinLib) {
         auto exitSkin = SkinEntry<ExitSkinFn>(m_hSkinLib, "ExitSkin");
         if (exitSkin) exitSkin();

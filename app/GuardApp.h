@@ -14,6 +14,7 @@ public:
 
     HMODULE SkinLibrary() const { return m_hSkinLib; }
     StatusPopup& Popup() { return m_statusPopup; }
+    UpdateNoticeDialog& UpdateNotice() { return m_updateNotice; }
 
     // Brings the first instance's main window forward.
     void ActivateRunningInstance();

@@ -3,9 +3,12 @@
 #include <dbt.h>
 #include <mmsystem.h>
 
+#include <algorithm>
+
 #include "app/TrayIcon.h"
 #include "ui/App.h"
 #include "ui/Controls.h"
+#include "ui/Dpi.h"
 #include "ui/Guards.h"
 #include "ui/MessageBox.h"
 #include "ui/Strings.h"
@@ -56,6 +59,8 @@ MainDialog::MainDialog() : Dialog(IDD_MAIN), m_bPageShown() {
 }
 
 MainDialog::~MainDialog() {
+    // While this object is whole, so that the ending runs its own steps.
+    if (Hwnd()) DestroyWindow();
     if (m_hIcon) DestroyIcon(m_hIcon);
 }
 
@@ -97,8 +102,9 @@ BOOL MainDialog::OnInitDialog() {
     g_pMainDialog = this;
     SendMessageA(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessageA(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
-    MoveWindow(Hwnd(), 50, 50, 755, 550, TRUE);
+    MoveWindow(Hwnd(), ui::ScaleForDpi(50), ui::ScaleForDpi(50), ui::ScaleForDpi(755), ui::ScaleForDpi(550), TRUE);
     CenterOnScreen();
+    FitPageButtons();
 
     for (int page : kButtonSetupOrder) ConfigurePageButton(page);
 
@@ -119,6 +125,33 @@ BOOL MainDialog::OnInitDialog() {
     // Settle in the notification area once the message loop runs.
     PostMessageA(Hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
     return TRUE;
+}
+
+void MainDialog::FitPageButtons() {
+    // The row's dialog units follow the template's font, which need not grow
+    // exactly with the DPI (a bitmap font at 120 DPI grows faster), while the
+    // window does. A row that would run past the window is narrowed so that it
+    // keeps its left margin on the right too.
+    RECT client;
+    GetClientRect(Hwnd(), &client);
+    RECT buttons[8];
+    int left = client.right, right = 0;
+    for (int page = PAGE_INFO; page <= PAGE_QUARANTINE; ++page) {
+        RECT& r = buttons[page - 1];
+        GetWindowRect(Item(kPages[page - 1].button), &r);
+        MapWindowPoints(nullptr, Hwnd(), reinterpret_cast<POINT*>(&r), 2);
+        left = std::min(left, static_cast<int>(r.left));
+        right = std::max(right, static_cast<int>(r.right));
+    }
+    const int limit = client.right - left;
+    if (right <= limit || right <= left) return;
+    for (int page = PAGE_INFO; page <= PAGE_QUARANTINE; ++page) {
+        const RECT& r = buttons[page - 1];
+        int x = left + MulDiv(r.left - left, limit - left, right - left);
+        int width = MulDiv(r.right - r.left, limit - left, right - left);
+        SetWindowPos(Item(kPages[page - 1].button), nullptr, x, r.top, width, r.bottom - r.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 }
 
 void MainDialog::CenterOnScreen() {
@@ -142,13 +175,22 @@ void MainDialog::ShowPage(int page) {
     if (page < PAGE_INFO || page > PAGE_QUARANTINE) return;
     HWND pageWindow = Page(page)->Hwnd();
     ShowWindow(pageWindow, SW_SHOW);
-    SetWindowPos(pageWindow, HWND_TOP, 0, 90, 750, 450, SWP_SHOWWINDOW);
+    SetWindowPos(pageWindow, HWND_TOP, 0, ui::ScaleForDpi(90), ui::ScaleForDpi(750), ui::ScaleForDpi(450),
+                 SWP_SHOWWINDOW);
     m_bPageShown[page - 1] = true;
     // The current page's button keeps the hover look.
     PageButton(page)->LoadBitmapPair(kPages[page - 1].hoverImage, kWhite, 0, kWhite);
 }
 
 BOOL MainDialog::DestroyWindow() {
+    if (!Hwnd()) return FALSE;
+    m_ending = true;
+    // Every worker hears of the end before anything waits for one; a box
+    // that a worker has open is closed, not waited on.
+    StopWorkers();
+    for (int page = PAGE_INFO; page <= PAGE_QUARANTINE; ++page) Page(page)->StopWorkers();
+    // The watches end first, so that none puts the icon back once it is gone.
+    WaitForWorkers();
     RemovePropA(Hwnd(), ui::App::Current() ? ui::App::Current()->Name().c_str() : "Vantorix");
     // Every way of ending passes here, so the icon never outlives the program.
     DeleteTrayIcon();
@@ -156,14 +198,17 @@ BOOL MainDialog::DestroyWindow() {
 }
 
 void MainDialog::OnCancel() {
-    if (ui::ShowMessage(IDS_CONFIRM_QUIT, MB_OKCANCEL) == IDOK) Dialog::OnCancel();
+    if (m_ending) return;
+    if (ui::ShowMessage(IDS_CONFIRM_QUIT, MB_OKCANCEL) == IDOK) OnTrayExit();
 }
 
 void MainDialog::OnTrayExit() {
+    m_ending = true;
     Dialog::OnCancel();
 }
 
 void MainDialog::OnTrayShow() {
+    if (m_ending) return;
     ShowWindow(Hwnd(), SW_RESTORE);
     SetForegroundWindow(Hwnd());
 }
@@ -181,6 +226,12 @@ void MainDialog::OnTrayUpdate() {
 BOOL MainDialog::WinHelp(DWORD_PTR, UINT) {
     OpenHelpDocument();
     return TRUE;
+}
+
+bool MainDialog::PreTranslateMessage(MSG* msg) {
+    // Enter on the window's own controls: only what the focused one does.
+    if (msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN) return HandleEnter(msg);
+    return false;
 }
 
 void MainDialog::OnPaint() {
@@ -215,13 +266,22 @@ LRESULT MainDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE) OnDeviceArrival();
         return Default();
     case WM_TRAYNOTIFY:
+        // Not passed on: to the dialog manager the same number is DM_SETDEFID.
         OnTrayNotify(lParam);
-        return Default();
+        return 0;
+    case WM_COMMAND:
+        // Tray menu items and clicks that arrive while the window ends.
+        if (m_ending) return 0;
+        break;
+    case WM_DESTROY:
+        m_ending = true;
+        break;
     }
     return Dialog::WindowProc(msg, wParam, lParam);
 }
 
 void MainDialog::OnDeviceArrival() {
+    if (m_ending) return;
     char letters[DRIVE_LIST_CAPACITY] = {};
     int count = GetUsbDriveLetters(letters);
     if (count == 0) return;
@@ -235,6 +295,7 @@ void MainDialog::OnDeviceArrival() {
 }
 
 void MainDialog::OnTrayNotify(LPARAM mouseMessage) {
+    if (m_ending) return;
     if (mouseMessage == WM_LBUTTONDOWN) {
         OnTrayShow();
         return;

@@ -41,6 +41,9 @@ public:
     // F1 anywhere in the window: the help document.
     BOOL WinHelp(DWORD_PTR data, UINT command) override;
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    bool PreTranslateMessage(MSG* msg) override;
+    // True from the moment the window starts to end: nothing brings it back.
+    bool IsEnding() const { return m_ending; }
 
     // For the pages and the tests.
     ui::Dialog* Page(int page);
@@ -62,6 +65,8 @@ public:
 
 protected:
     BOOL OnInitDialog() override;
+    // Enter never ends the program: there is no OK.
+    void OnOK() override {}
     void OnCancel() override;
     void OnPaint() override;
     void OnStopWorkers() override { m_keepWatching = false; }
@@ -70,6 +75,7 @@ private:
     int OnCreate(CREATESTRUCTA* create);
     void ConfigurePageButton(int page);
     void CenterOnScreen();
+    void FitPageButtons();
     static unsigned UninstallWatchThread(MainDialog* dlg);
     static unsigned TrayWatchThread(MainDialog* dlg);
     void OnTrayNotify(LPARAM mouseMessage);
@@ -94,6 +100,7 @@ private:
     bool m_bPageShown[8];
     // Cleared when the window goes, so that the watches never outlive it.
     std::atomic<bool> m_keepWatching{true};
+    std::atomic<bool> m_ending{false};
 };
 
 // Set at the start of OnInitDialog, valid until the process ends.

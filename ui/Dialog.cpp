@@ -43,16 +43,18 @@ unsigned __stdcall WorkerEntry(void* arg) {
 Dialog::Dialog(UINT templateId) : m_templateId(templateId) {}
 
 Dialog::~Dialog() {
+    // The derived parts are gone: a class with its own handlers or workers
+    // destroys its window in its own destructor. Whatever is left is let go
+    // of first, so that no message reaches this half-destroyed object.
+    HWND hwnd = Hwnd();
+    Detach();
     // A page must outlive its workers, whichever way it goes.
     if (!m_workers.empty()) {
-        OnStopWorkers();
+        m_workersStopping = true;
+        CloseWorkerMessages();
         WaitForWorkers();
     }
-    if (Hwnd()) {
-        HWND hwnd = Hwnd();
-        Detach();
-        ::DestroyWindow(hwnd);
-    }
+    if (hwnd) ::DestroyWindow(hwnd);
 }
 
 INT_PTR CALLBACK Dialog::DialogProc(HWND, UINT msg, WPARAM, LPARAM) {
@@ -67,6 +69,7 @@ bool Dialog::CreateFromTemplate(HWND parent) {
     Dialog* outerCreating = t_creating;
     HHOOK outerHook = t_createHook;
     t_creating = this;
+    m_workersStopping = false;
     t_createHook = SetWindowsHookExA(WH_CBT, CreationHook, nullptr, GetCurrentThreadId());
     HWND hwnd = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_templateId), parent,
                                    DialogProc, 0);
@@ -165,9 +168,10 @@ void Dialog::OnCommandId(UINT id, std::function<void()> handler) {
     m_commands[id] = std::move(handler);
 }
 
-bool Dialog::OnCommand(UINT id, UINT code, HWND) {
-    // Clicks, menu items (0) and accelerators (1) only.
-    if (code != BN_CLICKED && code != 1) return false;
+bool Dialog::OnCommand(UINT id, UINT code, HWND control) {
+    // Clicks and menu items (0), and accelerators (1, with no control: from a
+    // control, 1 is a notification such as STN_DBLCLK or LBN_SELCHANGE).
+    if (code != BN_CLICKED && !(code == 1 && control == nullptr)) return false;
     auto bound = m_commands.find(id);
     if (bound != m_commands.end()) {
         bound->second();
@@ -208,7 +212,7 @@ LRESULT Dialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         return WinHelp(0, HELP_CONTEXT);
     case WM_DESTROY:
         if (!m_workers.empty()) {
-            OnStopWorkers();
+            StopWorkers();
             WaitForWorkers();
         }
         break;
@@ -222,12 +226,14 @@ LRESULT Dialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 bool Dialog::StartWorker(unsigned (*proc)(Dialog*)) {
     RunningWorkers();  // closes the handles of finished workers
     WorkerStart* start = new WorkerStart{proc, this};
-    uintptr_t thread = _beginthreadex(nullptr, 0, WorkerEntry, start, 0, nullptr);
+    unsigned threadId = 0;
+    uintptr_t thread = _beginthreadex(nullptr, 0, WorkerEntry, start, 0, &threadId);
     if (!thread) {
         delete start;
         return false;
     }
     m_workers.push_back(reinterpret_cast<HANDLE>(thread));
+    m_workerIds.push_back(threadId);
     return true;
 }
 
@@ -236,6 +242,7 @@ size_t Dialog::RunningWorkers() {
         if (WaitForSingleObject(m_workers[i], 0) == WAIT_OBJECT_0) {
             CloseHandle(m_workers[i]);
             m_workers.erase(m_workers.begin() + static_cast<long>(i));
+            m_workerIds.erase(m_workerIds.begin() + static_cast<long>(i));
         } else {
             ++i;
         }
@@ -247,6 +254,8 @@ void Dialog::WaitForWorkers() {
     while (RunningWorkers() > 0) {
         DWORD count = static_cast<DWORD>(m_workers.size() < MAXIMUM_WAIT_OBJECTS ? m_workers.size()
                                                                                   : MAXIMUM_WAIT_OBJECTS);
+        // A stopped worker may still open a box before it notices.
+        if (m_workersStopping) CloseWorkerMessages();
         // Sent messages from the workers are delivered while we wait here.
         MsgWaitForMultipleObjects(count, m_workers.data(), FALSE, 50, QS_ALLINPUT);
         MSG msg;
@@ -259,6 +268,64 @@ void Dialog::WaitForWorkers() {
             DispatchMessageA(&msg);
         }
     }
+}
+
+void Dialog::StopWorkers() {
+    m_workersStopping = true;
+    OnStopWorkers();
+    CloseWorkerMessages();
+}
+
+namespace {
+
+// Workers own no windows but their message boxes. Cancel is the answer that
+// lets nothing go ahead.
+BOOL CALLBACK CancelMessageBox(HWND window, LPARAM) {
+    char className[8];
+    if (GetClassNameA(window, className, sizeof className) && lstrcmpA(className, "#32770") == 0)
+        PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    return TRUE;
+}
+
+}  // namespace
+
+void Dialog::CloseWorkerMessages() {
+    for (DWORD threadId : m_workerIds) EnumThreadWindows(threadId, CancelMessageBox, 0);
+}
+
+bool Dialog::PumpMessagesUntil(const std::function<bool()>& done) {
+    while (!done()) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(msg.wParam));
+                return false;
+            }
+            if (FilterMessage(&msg)) continue;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        if (done()) break;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    }
+    return true;
+}
+
+bool Dialog::PreTranslateMessage(MSG* msg) {
+    if (msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN && (GetWindowLongA(Hwnd(), GWL_STYLE) & WS_CHILD))
+        return HandleEnter(msg);
+    return false;
+}
+
+bool Dialog::HandleEnter(MSG* msg) {
+    HWND focus = msg->hwnd;
+    LRESULT code = SendMessageA(focus, WM_GETDLGCODE, msg->wParam, reinterpret_cast<LPARAM>(msg));
+    if (code & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) return false;
+    if ((code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) && IsWindowEnabled(focus)) {
+        SendMessageA(GetParent(focus), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(focus), BN_CLICKED),
+                     reinterpret_cast<LPARAM>(focus));
+    }
+    return true;
 }
 
 void DataExchange::Text(int controlId, std::string& value) {

@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <string>
@@ -61,7 +62,7 @@ public:
     bool UpdateData(bool save = true);
 
     // Starts `proc(this)` on a worker thread. The dialog is not destroyed while
-    // any of its workers runs: on destruction it calls OnStopWorkers, then waits
+    // any of its workers runs: on destruction it tells them to stop, then waits
     // for them while it keeps pumping messages, because workers send messages
     // to its controls.
     bool StartWorker(unsigned (*proc)(Dialog* self));
@@ -72,8 +73,20 @@ public:
     }
     size_t RunningWorkers();
     void WaitForWorkers();
+    // Tells the workers to stop: sets StopRequested, runs OnStopWorkers and
+    // closes the message boxes they have open, so that nothing waits on a
+    // person's answer. Call it before waiting for them.
+    void StopWorkers();
+    bool StopRequested() const { return m_workersStopping; }
+
+    // Runs this thread's messages, dialog keys included, until `done` holds,
+    // so that the windows stay responsive while the caller waits. False when
+    // WM_QUIT came first (it is posted again for the outer loop).
+    static bool PumpMessagesUntil(const std::function<bool()>& done);
 
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    // Enter inside a page (a child dialog) is handled by HandleEnter.
+    bool PreTranslateMessage(MSG* msg) override;
 
 protected:
     // Hooks. The defaults do what a plain dialog does.
@@ -90,6 +103,12 @@ protected:
     virtual bool OnCommand(UINT id, UINT code, HWND control);
     // Binds a handler to a button click, static click, menu item or accelerator.
     void OnCommandId(UINT id, std::function<void()> handler);
+    // Enter does only what the focused control does with it: a push button
+    // runs its own command (sent to its parent, as a click is); a control
+    // that asks for Enter gets it; anything else ignores it. There is no
+    // default button, so Enter never ends or hides anything by itself.
+    // Returns true when the key was consumed.
+    static bool HandleEnter(MSG* msg);
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
@@ -99,8 +118,13 @@ private:
     UINT m_templateId;
     bool m_inModalLoop = false;
     INT_PTR m_modalResult = -1;
+    void CloseWorkerMessages();
+
     std::map<UINT, std::function<void()>> m_commands;
+    // Handles and thread ids of the running workers, in the same order.
     std::vector<HANDLE> m_workers;
+    std::vector<DWORD> m_workerIds;
+    std::atomic<bool> m_workersStopping{false};
 };
 
 }  // namespace ui

@@ -11,9 +11,10 @@ std::mutex g_responderLock;
 MessageResponder g_responder;
 }  // namespace
 
-void SetMessageResponder(MessageResponder responder) {
+MessageResponder SetMessageResponder(MessageResponder responder) {
     std::lock_guard<std::mutex> hold(g_responderLock);
-    g_responder = std::move(responder);
+    std::swap(g_responder, responder);
+    return responder;
 }
 
 int ShowMessage(const std::string& text, UINT type) {

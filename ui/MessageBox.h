@@ -16,8 +16,9 @@ int ShowMessage(UINT id, UINT type = MB_OK);
 
 // Tests answer boxes instead of a person: while a responder is installed it
 // receives the text and the button type and returns the answer; no window
-// is created. Pass an empty function to restore real boxes.
+// is created. Pass an empty function to restore real boxes. Returns the
+// responder it replaced.
 using MessageResponder = std::function<int(const std::string& text, UINT type)>;
-void SetMessageResponder(MessageResponder responder);
+MessageResponder SetMessageResponder(MessageResponder responder);
 
 }  // namespace ui

@@ -38,8 +38,9 @@ int CollectDriveLetters(char* out, Predicate counts) {
 bool IsVolumeOnUsbBus(char letter) {
     char name[8];
     snprintf(name, sizeof name, "\\\\?\\%c:", letter);
-    HANDLE volume = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                nullptr);
+    // Access 0: the query needs none, and a standard user may not open a
+    // volume for reading.
+    HANDLE volume = CreateFileA(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (volume == INVALID_HANDLE_VALUE) return false;
 
     bool usb = false;

@@ -1,6 +1,7 @@
 #include "usb/ShieldPage.h"
 
 #include "quarantine/QuarantineStore.h"
+#include "ui/Dpi.h"
 #include "ui/MessageBox.h"
 #include "ui/Strings.h"
 #include "usb/RiskyFiles.h"
@@ -14,14 +15,11 @@ const int IMAGE_ABOVE_CAPTION = 1;
 
 // The delete-all thread's steps that touch the page run on the UI thread, so
 // that a root scan cannot come between a generation check and its effect.
-const UINT WM_SHIELD_CLAIM_ROW = WM_APP + 0x110;   // wParam: generation; TRUE: go on
-const UINT WM_SHIELD_ROW_STATE = WM_APP + 0x111;   // wParam: row; lParam: RowState*
+// They carry plain values only: any process can post them, so the page
+// checks each against its own record of the job.
+const UINT WM_SHIELD_CLAIM_ROW = WM_APP + 0x110;   // wParam: row; TRUE: go on with it
+const UINT WM_SHIELD_ROW_STATE = WM_APP + 0x111;   // wParam: row; lParam: state text id
 const UINT WM_SHIELD_DELETE_ALL_DONE = WM_APP + 0x112;
-
-struct RowState {
-    unsigned generation;
-    UINT stateId;
-};
 
 // An .inf file in a root is always a finding; any other risky type only when
 // hidden (a plain Setup.exe on a stick is normal).
@@ -54,14 +52,14 @@ UINT DeleteFinding(const std::string& path, bool announce) {
 
 }  // namespace
 
-ShieldPage::ShieldPage() : Dialog(IDD_PAGE_SHIELD), m_rowIdle(CreateEventA(nullptr, TRUE, TRUE, nullptr)) {}
+ShieldPage::ShieldPage() : Dialog(IDD_PAGE_SHIELD) {}
 
 ShieldPage::~ShieldPage() {
     // Destroying the window stops and waits for the delete-all thread while
     // this object, which the thread uses, is still whole.
     DestroyWindow();
     if (RunningWorkers() > 0) {
-        OnStopWorkers();
+        StopWorkers();
         WaitForWorkers();
     }
 }
@@ -73,7 +71,7 @@ void ShieldPage::DoDataExchange(ui::DataExchange& dx) {
 
 BOOL ShieldPage::OnInitDialog() {
     Dialog::OnInitDialog();
-    m_statusFont.Reset(CreateFontA(20, 10, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+    m_statusFont.Reset(CreateFontA(ui::ScaleForDpi(20), ui::ScaleForDpi(10), 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Arial"));
     m_status.SetFont(m_statusFont);
 
@@ -107,9 +105,12 @@ void ShieldPage::EnableButtons(bool enable) {
 bool ShieldPage::ScanDriveRoots(const char* letters, int count) {
     if (!letters || count <= 0) return false;
     // The rows of earlier scans are gone: a running delete-all may finish the
-    // file in its hands, then it stops.
-    ++m_generation;
-    WaitForSingleObject(m_rowIdle, INFINITE);
+    // file in its hands, then it stops. The window stays responsive while that
+    // file (which may be large) is finished.
+    const unsigned generation = ++m_generation;
+    if (!PumpMessagesUntil([this] { return m_rowInHand < 0 || !Hwnd(); }) || !Hwnd()) return false;
+    // A newer scan ran meanwhile and listed the drives present.
+    if (generation != m_generation) return true;
 
     const std::string risky = ui::LoadString(IDS_RISKY);
     EnableButtons(false);
@@ -174,6 +175,7 @@ void ShieldPage::OnDeleteAll() {
     // The thread's own copy of the rows as they stand when the user agreed.
     m_deleteAllJob.page = Hwnd();
     m_deleteAllJob.generation = m_generation;
+    m_deleteAllJob.nextRow = 0;
     m_deleteAllJob.paths.clear();
     for (int row = 0, rows = m_list.GetItemCount(); row < rows; ++row)
         m_deleteAllJob.paths.push_back(m_list.GetItemText(row, 0));
@@ -187,35 +189,48 @@ void ShieldPage::OnDeleteAll() {
 }
 
 unsigned ShieldPage::DeleteAllThreadProc(ShieldPage* page) {
-    // Only this thread reads the job until OnDeleteAllDone lets a new one be set.
-    const DeleteAllJob& job = page->m_deleteAllJob;
+    // The paths are only read here until OnDeleteAllDone lets a new job be set.
+    const HWND window = page->m_deleteAllJob.page;
+    const std::vector<std::string>& paths = page->m_deleteAllJob.paths;
     if (!page->m_stopRequested) ui::ShowMessage(IDS_PLEASE_WAIT);
-    for (size_t row = 0; row < job.paths.size(); ++row) {
+    size_t worked = 0;
+    for (size_t row = 0; row < paths.size(); ++row) {
         // Refused once a root scan has replaced the rows or the page is closing.
-        if (!SendMessageA(job.page, WM_SHIELD_CLAIM_ROW, job.generation, 0)) break;
-        RowState state = {job.generation, DeleteFinding(job.paths[row], false)};
-        SetEvent(page->m_rowIdle);
-        SendMessageA(job.page, WM_SHIELD_ROW_STATE, row, reinterpret_cast<LPARAM>(&state));
+        if (!SendMessageA(window, WM_SHIELD_CLAIM_ROW, row, 0)) break;
+        UINT state = DeleteFinding(paths[row], false);
+        SendMessageA(window, WM_SHIELD_ROW_STATE, row, state);
+        ++worked;
     }
     bool closing = page->m_stopRequested;
-    SendMessageA(job.page, WM_SHIELD_DELETE_ALL_DONE, 0, 0);
-    if (!closing) ui::ShowMessage(IDS_REPLUG_USB);
+    SendMessageA(window, WM_SHIELD_DELETE_ALL_DONE, 0, 0);
+    // Only when it did delete: after a rescan superseded every row there is
+    // nothing to re-plug for.
+    if (!closing && worked > 0) ui::ShowMessage(IDS_REPLUG_USB);
     return 0;
 }
 
-bool ShieldPage::OnClaimRow(unsigned generation) {
-    if (generation != m_generation || m_stopRequested) return false;
-    // Sends nothing to this thread until it is set again, so a scan may wait for it.
-    ResetEvent(m_rowIdle);
+bool ShieldPage::OnClaimRow(size_t row) {
+    // Rows are claimed in order, one at a time, by the job's own thread.
+    DeleteAllJob& job = m_deleteAllJob;
+    if (!m_deleteAllRunning || m_rowInHand >= 0 || row != job.nextRow || row >= job.paths.size()) return false;
+    if (job.generation != m_generation || m_stopRequested) return false;
+    // A root scan now waits until this row's state comes back.
+    m_rowInHand = static_cast<int>(row);
+    ++job.nextRow;
     return true;
 }
 
-void ShieldPage::OnRowState(unsigned generation, int row, UINT stateId) {
-    if (generation == m_generation) m_list.SetItemText(row, 1, ui::LoadString(stateId));
+void ShieldPage::OnRowState(size_t row, UINT stateId) {
+    if (m_rowInHand < 0 || row != static_cast<size_t>(m_rowInHand)) return;
+    if (stateId != IDS_DELETED && stateId != IDS_DELETE_FAILED) return;
+    m_rowInHand = -1;
+    if (m_deleteAllJob.generation == m_generation) m_list.SetItemText(static_cast<int>(row), 1, ui::LoadString(stateId));
 }
 
 void ShieldPage::OnDeleteAllDone() {
+    if (!m_deleteAllRunning) return;
     m_deleteAllRunning = false;
+    m_rowInHand = -1;
     EnableButtons(true);
 }
 
@@ -226,12 +241,10 @@ void ShieldPage::OnStopWorkers() {
 LRESULT ShieldPage::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_SHIELD_CLAIM_ROW:
-        return OnClaimRow(static_cast<unsigned>(wParam));
-    case WM_SHIELD_ROW_STATE: {
-        const RowState* state = reinterpret_cast<const RowState*>(lParam);
-        OnRowState(state->generation, static_cast<int>(wParam), state->stateId);
+        return OnClaimRow(static_cast<size_t>(wParam));
+    case WM_SHIELD_ROW_STATE:
+        OnRowState(static_cast<size_t>(wParam), static_cast<UINT>(lParam));
         return 0;
-    }
     case WM_SHIELD_DELETE_ALL_DONE:
         OnDeleteAllDone();
         return 0;

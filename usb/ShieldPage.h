@@ -47,11 +47,12 @@ protected:
     void OnStopWorkers() override;
 
 private:
-    // What a delete-all works on: its own copy of the paths of the rows, and
-    // the scan they came from.
+    // What a delete-all works on: its own copy of the paths of the rows, the
+    // scan they came from and the next row it may claim.
     struct DeleteAllJob {
         HWND page = nullptr;
         unsigned generation = 0;
+        size_t nextRow = 0;
         std::vector<std::string> paths;
     };
 
@@ -59,8 +60,8 @@ private:
     void EnableButtons(bool enable);
     void SetUpImageButton(ImageButton& button, int id, int bitmapId, bool pointer);
     // UI-thread halves of the delete-all thread's steps.
-    bool OnClaimRow(unsigned generation);
-    void OnRowState(unsigned generation, int row, UINT stateId);
+    bool OnClaimRow(size_t row);
+    void OnRowState(size_t row, UINT stateId);
     void OnDeleteAllDone();
 
     ui::ListView m_list;
@@ -75,7 +76,7 @@ private:
     // Set from OnDeleteAll until the thread's last row is done. UI thread only.
     bool m_deleteAllRunning = false;
     DeleteAllJob m_deleteAllJob;
-    // Signalled while the delete-all thread has no file in hand.
-    ui::ScopedHandle m_rowIdle;
+    // The row whose file the delete-all thread has in hand, or -1. UI thread only.
+    int m_rowInHand = -1;
     std::atomic<bool> m_stopRequested{false};
 };

@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
+#include <thread>
+
 #include "app/MainDialog.h"
+#include "app/TrayIcon.h"
 #include "tests/common/TestSupport.h"
+#include "ui/MessageBox.h"
 
 namespace {
 
@@ -97,6 +102,14 @@ TEST_F(MainWindowTest, NumbersOutsideOneToEightHideEveryPage) {
     }
 }
 
+TEST_F(MainWindowTest, TheTrayCallbackLeavesTheDefaultButtonAlone) {
+    // WM_TRAYNOTIFY has the number of DM_SETDEFID.
+    const LRESULT before = SendMessageA(dialog.Hwnd(), DM_GETDEFID, 0, 0);
+    for (LPARAM mouse : {WM_MOUSEMOVE, WM_LBUTTONUP, WM_RBUTTONUP})
+        SendMessageA(dialog.Hwnd(), WM_TRAYNOTIFY, TRAY_ICON_ID, mouse);
+    EXPECT_EQ(before, SendMessageA(dialog.Hwnd(), DM_GETDEFID, 0, 0));
+}
+
 TEST_F(MainWindowTest, CaptionCloseOnlyHidesTheWindow) {
     ShowWindow(dialog.Hwnd(), SW_SHOW);
     SendMessageA(dialog.Hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -110,6 +123,51 @@ void PressEscape(HWND window) {
     SetFocus(focus);
     PostMessageA(focus, WM_KEYDOWN, VK_ESCAPE, 0);
     PostMessageA(focus, WM_KEYUP, VK_ESCAPE, 0);
+}
+
+// A key pressed on `control`, through the message loop as a person's would be.
+void PressKey(HWND control, WPARAM key) {
+    SetFocus(control);
+    PostMessageA(control, WM_KEYDOWN, key, 0);
+    PostMessageA(control, WM_KEYUP, key, 0xC0000000);
+}
+
+TEST(MainWindowKeys, EnterNeverEndsTheProgramAndAFocusedButtonRunsItsOwnCommand) {
+    MainDialog dialog;
+    std::vector<std::string> stillRunningAfter;
+    bool memoryShown = false;
+    vxtest::RunInsideModalLoop([&] { dialog.DoModal(); }, [&] {
+        ASSERT_TRUE(vxtest::PumpUntil([&] { return !IsWindowVisible(dialog.Hwnd()); }));
+        dialog.OnTrayShow();
+        dialog.ShowPage(PAGE_SHIELD);
+        dialog.Shield().Findings().DeleteAllItems();
+        // The tray callback once set a default button on the main window.
+        SendMessageA(dialog.Hwnd(), WM_TRAYNOTIFY, TRAY_ICON_ID, WM_MOUSEMOVE);
+        const std::pair<const char*, HWND> places[] = {
+            {"the findings list", dialog.Shield().Findings().Hwnd()},
+            {"the shield page", dialog.Shield().Hwnd()},
+        };
+        for (const auto& place : places) {
+            PressKey(place.second, VK_RETURN);
+            vxtest::PumpFor(100);
+            if (dialog.IsModal() && IsWindowVisible(dialog.Hwnd()) && dialog.IsPageShown(PAGE_SHIELD))
+                stillRunningAfter.push_back(place.first);
+        }
+        // An image button of the page runs its own command, on the page.
+        HWND deleteButton = dialog.Shield().DeleteButton();
+        for (WPARAM key : {VK_RETURN, VK_SPACE}) {
+            vxtest::ExpectMessage("No threat found");
+            size_t shown = vxtest::ShownMessages().size();
+            PressKey(deleteButton, key);
+            EXPECT_TRUE(vxtest::PumpUntil([&] { return vxtest::ShownMessages().size() > shown; }, 2000)) << key;
+        }
+        // And a page button of the main window its own.
+        PressKey(dialog.PageButton(PAGE_MEMORY)->Hwnd(), VK_RETURN);
+        memoryShown = vxtest::PumpUntil([&] { return dialog.IsPageShown(PAGE_MEMORY); }, 2000);
+        if (dialog.IsModal()) dialog.OnTrayExit();
+    });
+    EXPECT_EQ((std::vector<std::string>{"the findings list", "the shield page"}), stillRunningAfter);
+    EXPECT_TRUE(memoryShown);
 }
 
 TEST(MainWindowQuit, EscapeAsksAndCancelChangesNothingAndOkEndsTheProgram) {
@@ -145,6 +203,72 @@ TEST(MainWindowQuit, UninstallerWindowEndsTheProgramWithoutTheQuitQuestion) {
     ASSERT_EQ(1u, vxtest::ShownMessages().size());
     EXPECT_EQ(static_cast<UINT>(MB_OK), vxtest::ShownMessages()[0].type & MB_TYPEMASK);
     DestroyWindow(uninstaller);
+}
+
+// While alive, message boxes are real windows, as for a person.
+class RealMessageBoxes {
+public:
+    RealMessageBoxes() : m_previous(ui::SetMessageResponder(nullptr)) {}
+    ~RealMessageBoxes() { ui::SetMessageResponder(m_previous); }
+    RealMessageBoxes(const RealMessageBoxes&) = delete;
+    RealMessageBoxes& operator=(const RealMessageBoxes&) = delete;
+
+private:
+    ui::MessageResponder m_previous;
+};
+
+// A visible message box of this process that another thread has open.
+HWND WorkerMessageBox() {
+    struct Search {
+        DWORD uiThread;
+        HWND found;
+    } search = {GetCurrentThreadId(), nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            DWORD process = 0;
+            DWORD thread = GetWindowThreadProcessId(window, &process);
+            char className[8] = "";
+            GetClassNameA(window, className, sizeof className);
+            if (process == GetCurrentProcessId() && thread != s->uiThread && IsWindowVisible(window) &&
+                lstrcmpA(className, "#32770") == 0) {
+                s->found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+TEST(MainWindowQuit, EndingClosesAMessageBoxThatAWorkerHasOpenInsteadOfWaitingForIt) {
+    RealMessageBoxes realBoxes;
+    MainDialog dialog;
+    HWND uninstaller = nullptr;
+    bool boxOpened = false;
+    std::atomic<bool> ended{false}, answeredByTheTest{false};
+    // Answers the box if the program would wait for a person for ever.
+    std::thread watchdog([&] {
+        for (DWORD start = GetTickCount(); !ended && GetTickCount() - start < 20000;) Sleep(20);
+        if (ended) return;
+        if (HWND box = WorkerMessageBox()) {
+            answeredByTheTest = true;
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+        }
+    });
+    vxtest::RunInsideModalLoop([&] { dialog.DoModal(); }, [&] {
+        // The uninstall watch then says "The Vantorix will quit!" in a real box.
+        uninstaller = CreateWindowExA(0, "STATIC", "Vantorix Uninstall", WS_OVERLAPPED, 0, 0, 100, 50, nullptr,
+                                      nullptr, nullptr, nullptr);
+        boxOpened = vxtest::PumpUntil([] { return WorkerMessageBox() != nullptr; }, 5000);
+        dialog.OnTrayExit();
+    });
+    ended = true;
+    watchdog.join();
+    DestroyWindow(uninstaller);
+    EXPECT_TRUE(boxOpened);
+    EXPECT_FALSE(answeredByTheTest) << "ending waited for an answer to the worker's box";
+    EXPECT_EQ(nullptr, WorkerMessageBox());
 }
 
 TEST(MainWindowQuit, TrayExitEndsWithoutAsking) {

@@ -181,9 +181,19 @@ TEST(Startup, SkinLibraryBesideTheProgramIsLoadedInitialisedAndExited) {
 
     // ExitInstance calls ExitSkin, then frees the library; keep it loaded to read the record.
     HMODULE keep = LoadLibraryA(skinLibrary.c_str());
+    HWND popup = app.Popup().Hwnd(), notice = app.UpdateNotice().Hwnd();
+    ASSERT_NE(nullptr, popup);
+    ASSERT_NE(nullptr, notice);
     EXPECT_EQ(0, app.ExitInstance());
     EXPECT_EQ(nullptr, app.SkinLibrary());
     EXPECT_EQ(expected + "ExitSkin();", recorded());
+    // The skin goes last: after every window that it may have subclassed.
+    using ExistedFn = int(WINAPI*)(HWND);
+    auto existed = reinterpret_cast<ExistedFn>(
+        reinterpret_cast<void*>(GetProcAddress(skin, "WindowExistedAtExitSkin")));
+    ASSERT_NE(nullptr, existed);
+    EXPECT_FALSE(existed(popup)) << "the status pop-up";
+    EXPECT_FALSE(existed(notice)) << "the update notice";
     FreeLibrary(keep);
 }
 

@@ -4,7 +4,12 @@
 #include <dbt.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -12,6 +17,7 @@
 #include "app/TrayIcon.h"
 #include "tests/common/TestSupport.h"
 #include "ui/Controls.h"
+#include "ui/Guards.h"
 
 namespace {
 
@@ -246,6 +252,97 @@ TEST_F(MainWindowOnDrives, IconComesBackWhenTheTaskbarReturns) {
     DestroyWindow(holder);
     ASSERT_NE(0u, readded) << "the icon was not added again";
     EXPECT_LE(readded - comeback, 800u) << "about half a second after the taskbar came back";
+}
+
+TEST(MainWindowEnd, AnObjectGoingWithItsWindowStillOpenEndsItLikeAnyOtherEnd) {
+    // A destructor that never told the watches to stop would wait for ever.
+    std::atomic<bool> done{false};
+    std::thread watchdog([&] {
+        for (int i = 0; i < 1500 && !done; ++i) Sleep(10);
+        if (done) return;
+        fprintf(stderr, "MainWindowEnd: destroying the main window object hung\n");
+        fflush(stderr);
+        TerminateProcess(GetCurrentProcess(), 3);
+    });
+    HWND window = nullptr;
+    bool iconAdded = false;
+    {
+        MainDialog dialog;
+        if (dialog.Create(nullptr)) {
+            vxtest::PumpUntil([&] { return !IsWindowVisible(dialog.Hwnd()); });
+            window = dialog.Hwnd();
+            iconAdded = TrayIconPresent(window);
+        }
+    }
+    done = true;
+    watchdog.join();
+    ASSERT_NE(nullptr, window);
+    EXPECT_TRUE(iconAdded);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_FALSE(TrayIconPresent(window)) << "the icon outlived the window";
+}
+
+// Counts the messages of `watched` that `counts` picks, for as long as it lives.
+class MessageCounter {
+public:
+    MessageCounter(HWND watched, std::function<bool(UINT, WPARAM, LPARAM)> counts)
+        : m_window(watched), m_counts(std::move(counts)) {
+        SetWindowSubclass(m_window, Proc, 1, reinterpret_cast<DWORD_PTR>(this));
+    }
+    ~MessageCounter() { RemoveWindowSubclass(m_window, Proc, 1); }
+    MessageCounter(const MessageCounter&) = delete;
+    MessageCounter& operator=(const MessageCounter&) = delete;
+    int Count() const { return m_count; }
+
+private:
+    static LRESULT CALLBACK Proc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self) {
+        auto* counter = reinterpret_cast<MessageCounter*>(self);
+        if (counter->m_counts(msg, wParam, lParam)) ++counter->m_count;
+        return DefSubclassProc(window, msg, wParam, lParam);
+    }
+    HWND m_window;
+    std::function<bool(UINT, WPARAM, LPARAM)> m_counts;
+    std::atomic<int> m_count{0};
+};
+
+TEST_F(MainWindowOnDrives, OnceEndingNoArrivalOrTrayClickRestoresRescansOrBringsTheIconBack) {
+    vxtest::WriteFile("E:\\AUTORUN.INF", "[autorun]\r\nopen=x.exe\r\n");
+    vxtest::SlowQuarantineWrites slow;
+    std::unique_ptr<MessageCounter> shown, listed;
+    std::thread poker;
+    HWND window = nullptr;
+    Run([&] {
+        window = dialog.Hwnd();
+        ASSERT_EQ(1u, Rows(list).size());
+        // A delete-all is busy with a large file when the program ends, so
+        // the ending waits for it, pumping messages.
+        vxtest::ExpectMessage("Do you want to delete all?", IDOK);
+        vxtest::ExpectMessage("Please wait for a while");
+        dialog.Shield().OnDeleteAll();
+        ASSERT_TRUE(slow.WaitUntilWriting());
+
+        shown = std::make_unique<MessageCounter>(window, [](UINT msg, WPARAM wParam, LPARAM) {
+            return msg == WM_SHOWWINDOW && wParam;
+        });
+        listed = std::make_unique<MessageCounter>(list, [](UINT msg, WPARAM, LPARAM) {
+            return msg == LVM_DELETEALLITEMS || msg == LVM_INSERTITEMA;
+        });
+        // A stick plugged in and a click on the icon, while the window ends.
+        poker = std::thread([&] {
+            while (!dialog.IsEnding()) Sleep(5);
+            DWORD_PTR ignored;
+            SendMessageTimeoutA(window, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, 0, SMTO_NORMAL, 5000, &ignored);
+            SendMessageTimeoutA(window, WM_TRAYNOTIFY, TRAY_ICON_ID, WM_LBUTTONDOWN, SMTO_NORMAL, 5000, &ignored);
+            slow.Release();
+        });
+        dialog.OnTrayExit();
+    });
+    poker.join();
+    EXPECT_EQ(nullptr, dialog.Hwnd());
+    EXPECT_EQ(0, shown->Count()) << "the window came back while ending";
+    EXPECT_EQ(0, listed->Count()) << "the roots were checked again while ending";
+    vxtest::PumpFor(700);
+    EXPECT_FALSE(TrayIconPresent(window)) << "the icon came back";
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "quarantine/QuarantineIo.h"
 #include "ui/Window.h"
 #include <cstdlib>
 #include <cstring>
@@ -434,6 +435,43 @@ GuardRecord GuardsSeen() {
     record.sessionExits = g_sessionExitsRefused;
     record.benchShellSpared = g_benchShellSpared;
     return record;
+}
+
+// ---- a slow quarantine
+
+namespace {
+SlowQuarantineWrites* g_slowWrites = nullptr;
+}
+
+SlowQuarantineWrites::SlowQuarantineWrites()
+    : m_writing(CreateEventA(nullptr, TRUE, FALSE, nullptr)), m_released(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+    g_slowWrites = this;
+    g_quarantineIo.writeFile = Write;
+}
+
+SlowQuarantineWrites::~SlowQuarantineWrites() {
+    g_quarantineIo = DefaultQuarantineIo();
+    Release();
+    g_slowWrites = nullptr;
+    CloseHandle(m_writing);
+    CloseHandle(m_released);
+}
+
+BOOL WINAPI SlowQuarantineWrites::Write(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
+                                        LPOVERLAPPED overlapped) {
+    if (SlowQuarantineWrites* slow = g_slowWrites) {
+        SetEvent(slow->m_writing);
+        WaitForSingleObject(slow->m_released, 10000);
+    }
+    return ::WriteFile(file, data, size, written, overlapped);
+}
+
+bool SlowQuarantineWrites::WaitUntilWriting() {
+    return PumpUntil([&] { return WaitForSingleObject(m_writing, 0) == WAIT_OBJECT_0; });
+}
+
+void SlowQuarantineWrites::Release() {
+    SetEvent(m_released);
 }
 
 }  // namespace vxtest

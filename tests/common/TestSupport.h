@@ -107,4 +107,27 @@ struct GuardRecord {
 };
 GuardRecord GuardsSeen();
 
+// ---- a slow quarantine
+
+// While alive, every write of the quarantine store waits until Release (at
+// most 10 s): a large file on its way to the quarantine from a slow stick.
+// The real calls are put back at the end.
+class SlowQuarantineWrites {
+public:
+    SlowQuarantineWrites();
+    ~SlowQuarantineWrites();
+    SlowQuarantineWrites(const SlowQuarantineWrites&) = delete;
+    SlowQuarantineWrites& operator=(const SlowQuarantineWrites&) = delete;
+
+    // Pumps this thread's messages until a write waits (at most 5 s).
+    bool WaitUntilWriting();
+    // Lets every write through from now on (any thread).
+    void Release();
+
+private:
+    static BOOL WINAPI Write(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped);
+    HANDLE m_writing;
+    HANDLE m_released;
+};
+
 }  // namespace vxtest

@@ -76,6 +76,33 @@ TEST(Dialog, ObjectSeesWmCreate) {
     EXPECT_EQ(nullptr, dialog.Hwnd());
 }
 
+// The Information page's template: a child page whose link labels notify clicks.
+class LinkPage : public ui::Dialog {
+public:
+    LinkPage() : Dialog(IDD_PAGE_INFO) {
+        OnCommandId(IDC_INFO_WEB_LINK, [this] { ++runs; });
+    }
+    int runs = 0;
+};
+
+TEST(Dialog, CodeOneIsAnAcceleratorOnlyWithoutAControl) {
+    HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 800, 500, nullptr, nullptr, nullptr, nullptr);
+    LinkPage page;
+    ASSERT_TRUE(page.Create(parent));
+    HWND link = page.Item(IDC_INFO_WEB_LINK);
+    ASSERT_TRUE(GetWindowLongA(link, GWL_STYLE) & SS_NOTIFY);
+    // A double click: STN_CLICKED, then STN_DBLCLK, whose code is 1.
+    SendMessageA(link, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    SendMessageA(link, WM_LBUTTONUP, 0, 0);
+    SendMessageA(link, WM_LBUTTONDBLCLK, MK_LBUTTON, 0);
+    SendMessageA(link, WM_LBUTTONUP, 0, 0);
+    EXPECT_EQ(1, page.runs) << "a control's notification 1 is no second click";
+    SendMessageA(page.Hwnd(), WM_COMMAND, MAKEWPARAM(IDC_INFO_WEB_LINK, 1), 0);
+    EXPECT_EQ(2, page.runs) << "an accelerator";
+    page.DestroyWindow();
+    DestroyWindow(parent);
+}
+
 // A button taken over by an object, which draws it and watches its clicks.
 class OwnerDrawButton : public ui::Window {
 public:

@@ -57,6 +57,13 @@ INSTANTIATE_TEST_SUITE_P(, FixedDriveBusTest,
                                          BusCase{"QueryFails", BusTypeUsb, false, "EF"}),
                          [](const testing::TestParamInfo<BusCase>& info) { return info.param.name; });
 
+TEST_F(DriveInventoryTest, TheBusQueryOpensTheVolumeWithoutDataAccess) {
+    BusTypeStandIn bus(BusTypeUsb);
+    EXPECT_EQ("CEFGW", ListUsbDrives());
+    ASSERT_GT(bus.Queries(), 0);
+    EXPECT_FALSE(bus.OpenedWithDataAccess()) << "a standard user may not open a volume for reading";
+}
+
 TEST_F(DriveInventoryTest, FixedDriveWhoseVolumeCannotBeOpenedIsNotListed) {
     BusTypeStandIn bus(BusTypeUsb);
     DosDeviceOverride unreachable('G', "\\Device\\VantorixNoSuchVolume");

@@ -6,9 +6,11 @@
 #include "quarantine/QuarantineIo.h"
 #include "quarantine/QuarantineStore.h"
 #include "tests/common/TestSupport.h"
+#include "ui/MessageBox.h"
 #include "usb/ShieldPage.h"
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -542,6 +544,95 @@ INSTANTIATE_TEST_SUITE_P(, ShieldScanDuringDeleteAll,
                              return info.param == Rescan::AFTER_FIRST_STATE ? "AfterFirstState"
                                                                             : "WhileSecondFileInHand";
                          });
+
+TEST_F(ShieldPageTest, ASecondDriveDuringALongDeleteAllLeavesTheWindowResponsive) {
+    Put({"E:\\big.exe", HIDDEN});
+    Scan("E");
+    vxtest::SlowQuarantineWrites slow;
+    vxtest::ExpectMessage(CONFIRM_DELETE_ALL, IDOK);
+    vxtest::ExpectMessage(PLEASE_WAIT);
+    vxtest::ExpectMessage(REPLUG_USB);
+    page.OnDeleteAll();
+    ASSERT_TRUE(slow.WaitUntilWriting());
+
+    // While the new scan waits for the file in hand, the window must answer:
+    // a message sent to it, and one posted to this thread's queue, as input is.
+    const UINT kPosted = WM_APP + 77;
+    std::atomic<bool> answered{false}, dispatched{false};
+    MessageWatch postedSeen(m_parent, [&](UINT msg, WPARAM, LPARAM) {
+        if (msg == kPosted) dispatched = true;
+    });
+    std::thread probe([&] {
+        Sleep(200);
+        DWORD_PTR result = 0;
+        answered = SendMessageTimeoutA(page.Hwnd(), WM_NULL, 0, 0, SMTO_NORMAL, 3000, &result) != 0;
+        PostMessageA(m_parent, kPosted, 0, 0);
+        for (int i = 0; i < 300 && !dispatched; ++i) Sleep(10);
+        slow.Release();
+    });
+    Put({"F:\\autorun.inf", NORMAL});
+    Scan("EF");
+    probe.join();
+    EXPECT_TRUE(answered) << "the window froze while the scan waited";
+    EXPECT_TRUE(dispatched) << "the message loop stood still while the scan waited";
+    WaitForDeleteAll();
+    EXPECT_FALSE(vxtest::FileExists("E:\\big.exe")) << "the file in hand was finished";
+    EXPECT_EQ(std::vector<std::string>{"F:\\autorun.inf"}, Paths()) << "the list is the disk as it is now";
+    EXPECT_EQ(std::vector<std::string>{RISKY}, States());
+}
+
+TEST_F(ShieldPageTest, NoReplugMessageWhenARescanSupersededEveryRow) {
+    Put({"E:\\AUTORUN.INF", NORMAL});
+    Scan("E");
+    // The thread's "Please wait" stays open until the drive has been checked again.
+    ui::ScopedHandle waitShown(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    ui::ScopedHandle rescanned(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    ui::MessageResponder answer;
+    answer = ui::SetMessageResponder([&](const std::string& text, UINT type) {
+        int result = answer(text, type);
+        if (text == PLEASE_WAIT) {
+            SetEvent(waitShown);
+            WaitForSingleObject(rescanned, 10000);
+        }
+        return result;
+    });
+    struct Restore {
+        ui::MessageResponder& answer;
+        ~Restore() { ui::SetMessageResponder(answer); }
+    } restore{answer};
+    vxtest::ExpectMessage(CONFIRM_DELETE_ALL, IDOK);
+    vxtest::ExpectMessage(PLEASE_WAIT);
+    page.OnDeleteAll();
+    ASSERT_TRUE(vxtest::PumpUntil([&] { return WaitForSingleObject(waitShown, 0) == WAIT_OBJECT_0; }));
+    Scan("E");
+    SetEvent(rescanned);
+    WaitForDeleteAll();
+    EXPECT_TRUE(vxtest::FileExists("E:\\AUTORUN.INF")) << "the thread deleted a row of the old scan";
+    EXPECT_EQ(std::vector<std::string>{RISKY}, States());
+    EXPECT_EQ(2u, vxtest::ShownMessages().size()) << "nothing to re-plug for: nothing was deleted";
+    EXPECT_TRUE(ButtonsEnabled());
+}
+
+TEST_F(ShieldPageTest, ItsMessagesPostedByAnotherProgramChangeNothing) {
+    Put({"E:\\AUTORUN.INF", NORMAL});
+    Scan("E");
+    // Any process on the desktop can post the delete-all thread's messages.
+    const UINT claimRow = WM_APP + 0x110, rowState = WM_APP + 0x111, done = WM_APP + 0x112;
+    std::thread other([&] {
+        for (LPARAM value : {LPARAM(0), LPARAM(1), LPARAM(0x12345678), LPARAM(IDS_DELETED)}) {
+            PostMessageA(page.Hwnd(), claimRow, 0, value);
+            PostMessageA(page.Hwnd(), rowState, 0, value);
+            PostMessageA(page.Hwnd(), done, 0, value);
+        }
+    });
+    other.join();
+    vxtest::PumpFor(100);
+    EXPECT_EQ(std::vector<std::string>{RISKY}, States());
+    EXPECT_TRUE(ButtonsEnabled());
+    Scan("E");  // no claim is left for it to wait on
+    EXPECT_EQ(std::vector<std::string>{"E:\\AUTORUN.INF"}, Paths());
+    EXPECT_TRUE(vxtest::FileExists("E:\\AUTORUN.INF"));
+}
 
 // ---------------------------------------------------------------- picture
 

@@ -39,10 +39,31 @@ namespace {
 STORAGE_BUS_TYPE g_reportedBus;
 bool g_querySucceeds;
 int g_queries;
+bool g_dataAccess;
+
+// The access a handle was opened with (NtQueryObject, ObjectBasicInformation).
+ACCESS_MASK GrantedAccess(HANDLE handle) {
+    struct BasicInformation {
+        ULONG attributes;
+        ACCESS_MASK grantedAccess;
+        ULONG rest[12];
+    } info = {};
+    using NtQueryObjectFn = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    static const auto query = reinterpret_cast<NtQueryObjectFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryObject")));
+    EXPECT_NE(nullptr, query);
+    ULONG size = 0;
+    if (!query || query(handle, 0, &info, sizeof info, &size) != 0) {
+        ADD_FAILURE() << "the volume handle's access cannot be read";
+        return 0;
+    }
+    return info.grantedAccess;
+}
 
 BOOL ReportBusType(HANDLE volume, STORAGE_PROPERTY_QUERY* query, DWORD querySize, void* output, DWORD outputSize,
                    DWORD* returned) {
     ++g_queries;
+    if (GrantedAccess(volume) & (FILE_READ_DATA | FILE_WRITE_DATA | GENERIC_READ | GENERIC_WRITE)) g_dataAccess = true;
     EXPECT_NE(INVALID_HANDLE_VALUE, volume);
     EXPECT_EQ(12u, querySize);
     EXPECT_EQ(StorageDeviceProperty, query->PropertyId);
@@ -77,8 +98,11 @@ BusTypeStandIn::BusTypeStandIn(STORAGE_BUS_TYPE bus, bool succeeds) {
     g_reportedBus = bus;
     g_querySucceeds = succeeds;
     g_queries = 0;
+    g_dataAccess = false;
     m_replaced = SetStoragePropertyQueryForTest(ReportBusType);
 }
+
+bool BusTypeStandIn::OpenedWithDataAccess() const { return g_dataAccess; }
 
 BusTypeStandIn::~BusTypeStandIn() { SetStoragePropertyQueryForTest(m_replaced); }
 

@@ -28,6 +28,8 @@ public:
     BusTypeStandIn(const BusTypeStandIn&) = delete;
     BusTypeStandIn& operator=(const BusTypeStandIn&) = delete;
     int Queries() const;
+    // Whether any queried volume had been opened with read or write access.
+    bool OpenedWithDataAccess() const;
 
 private:
     StoragePropertyQuery m_replaced;
