@@ -19,12 +19,13 @@ REQUIRED_TOPICS = {
     "info_page.htm", "shield_page.htm", "scan_page.htm", "memory_page.htm",
     "quarantine_page.htm", "tools_page.htm", "repair_page.htm", "startup_page.htm",
     "immunity.htm", "safe_removal.htm", "registry_repair.htm", "disk_cleanup.htm",
-    "timed_shutdown.htm", "quarantine.htm", "tray.htm", "updating.htm",
+    "timed_shutdown.htm", "quarantine.htm", "tray.htm", "updating.htm", "rights.htm",
 }
 # Texts a topic must explain: what a user reads in the program and needs to act on.
 REQUIRED_TEXTS = {
     "info_page.htm": ["Document not found"],
     "updating.htm": ["Update program not found!"],
+    "rights.htm": ["standard user", "/S", "quarantined files"],
     "quarantine.htm": ["Restore", "desktop"],
     "immunity.htm": ["Cancel immunity", "AUTORUN.INF", "NoDriveTypeAutoRun"],
     "quarantine_page.htm": ["Restore failed: The file has been restored",
