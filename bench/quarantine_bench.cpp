@@ -5,6 +5,7 @@
 // are given to CopyFileA alone, to CopyFileA followed by a flush, and for the
 // copy loop with the flush skipped. Each time is the best of a few runs; the
 // restore that puts the file back is timed as well.
+#include "tests/common/MainMarker.h"
 #include <windows.h>
 
 #include "quarantine/QuarantineIo.h"
@@ -134,6 +135,9 @@ void Report(const char* what, double time, const Times& best) {
 }  // namespace
 
 int main() {
+    // First: tells scripts/wine-exec that main() was reached.
+    fputs(VX_MAIN_MARKER "\n", stdout);
+    fflush(stdout);
     char program[256], folder[256];
     if (!GetProgramFolder(program)) return 1;
     const std::string quarantineFolder = std::string(program) + "quarantine";
