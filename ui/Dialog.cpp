@@ -43,16 +43,23 @@ unsigned __stdcall WorkerEntry(void* arg) {
 Dialog::Dialog(UINT templateId) : m_templateId(templateId) {}
 
 Dialog::~Dialog() {
-    // A page must outlive its workers, whichever way it goes.
+    // A page must outlive its workers, whichever way it goes. The derived
+    // part is gone here, so only the dialog's own stop request can reach them.
     if (!m_workers.empty()) {
-        OnStopWorkers();
+        RequestStop();
         WaitForWorkers();
     }
+    if (m_stopEvent) CloseHandle(m_stopEvent);
     if (Hwnd()) {
         HWND hwnd = Hwnd();
         Detach();
         ::DestroyWindow(hwnd);
     }
+}
+
+void Dialog::RequestStop() {
+    m_stopRequested = true;
+    if (m_stopEvent) SetEvent(m_stopEvent);
 }
 
 INT_PTR CALLBACK Dialog::DialogProc(HWND, UINT msg, WPARAM, LPARAM) {
@@ -62,6 +69,11 @@ INT_PTR CALLBACK Dialog::DialogProc(HWND, UINT msg, WPARAM, LPARAM) {
 
 bool Dialog::CreateFromTemplate(HWND parent) {
     if (Hwnd()) return false;
+    if (RunningWorkers() == 0) {
+        // A new window: the stop request of an earlier one is over.
+        m_stopRequested = false;
+        if (m_stopEvent) ResetEvent(m_stopEvent);
+    }
     // Dialogs may be created while another one initialises (pages in their
     // window's OnInitDialog), so the hook of the outer creation is kept aside.
     Dialog* outerCreating = t_creating;
@@ -208,6 +220,7 @@ LRESULT Dialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         return WinHelp(0, HELP_CONTEXT);
     case WM_DESTROY:
         if (!m_workers.empty()) {
+            RequestStop();
             OnStopWorkers();
             WaitForWorkers();
         }
@@ -221,6 +234,7 @@ LRESULT Dialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 bool Dialog::StartWorker(unsigned (*proc)(Dialog*)) {
     RunningWorkers();  // closes the handles of finished workers
+    if (!m_stopEvent) m_stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     WorkerStart* start = new WorkerStart{proc, this};
     uintptr_t thread = _beginthreadex(nullptr, 0, WorkerEntry, start, 0, nullptr);
     if (!thread) {

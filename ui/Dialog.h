@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <string>
@@ -72,6 +73,10 @@ public:
     }
     size_t RunningWorkers();
     void WaitForWorkers();
+    // Set when the dialog's window goes or its object is destroyed; workers
+    // poll StopRequested() or wait on StopEvent() (a manual-reset event).
+    bool StopRequested() const { return m_stopRequested; }
+    HANDLE StopEvent() const { return m_stopEvent; }
 
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
@@ -100,7 +105,11 @@ private:
     bool m_inModalLoop = false;
     INT_PTR m_modalResult = -1;
     std::map<UINT, std::function<void()>> m_commands;
+    void RequestStop();
+
     std::vector<HANDLE> m_workers;
+    std::atomic<bool> m_stopRequested{false};
+    HANDLE m_stopEvent = nullptr;  // made with the first worker
 };
 
 }  // namespace ui
