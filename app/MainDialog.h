@@ -58,7 +58,6 @@ protected:
     BOOL OnInitDialog() override;
     void OnCancel() override;
     void OnPaint() override;
-    void OnStopWorkers() override { m_keepWatching = false; }
 
 private:
     int OnCreate(CREATESTRUCTA* create);
@@ -86,8 +85,6 @@ private:
     ToolsPage m_pageTools;
     StartupPage m_pageStartup;
     bool m_bPageShown[8];
-    // Cleared when the window goes, so that the watches never outlive it.
-    std::atomic<bool> m_keepWatching{true};
 };
 
 // Set at the start of OnInitDialog, valid until the process ends.
