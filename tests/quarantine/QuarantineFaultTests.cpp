@@ -93,17 +93,23 @@ class QuarantineFaults : public qtest::QuarantineTest {
 protected:
     const std::string m_content = AllByteValues(1000);
 
-    // `headerCalls`: the operation first opens the quarantined file and
-    // reads its header (a restore does, to learn the origin), so the copy's
-    // own opens and reads come one call later.
-    void Arm(const Fault& fault, bool headerCalls = false) {
+    // `callsBefore`: the calls of the fault's step that the operation makes
+    // before the copy (a restore first opens the quarantined file and reads
+    // its header to learn the origin), so that the copy's own call fails.
+    void Arm(const Fault& fault, int callsBefore = 0) {
         g_fault = fault;
-        if (headerCalls && (fault.step == OPEN || fault.step == READ)) ++g_fault.fromCall;
+        g_fault.fromCall += callsBefore;
         for (int& calls : g_calls) calls = 0;
         g_firstFailedStep = g_firstFailedCall = 0;
         g_quarantineIo = {FailingCreateFile, FailingReadFile, FailingWriteFile, FailingFlushFileBuffers, 100};
     }
-    // The row failed the step that it names, not an earlier one.
+    // The calls of `step` that reading the origin from the header makes.
+    int HeaderCalls(Step step) {
+        Arm({"nothing fails", STEP_COUNT, 1, false, 0});
+        char origin[MAX_PATH];
+        EXPECT_TRUE(ReadQuarantineOrigin(QUARANTINED, origin));
+        return g_calls[step];
+    }
     void ExpectNamedStepFailed() {
         EXPECT_EQ(g_fault.step, g_firstFailedStep) << "another step failed first";
         EXPECT_EQ(g_fault.fromCall, g_firstFailedCall) << "the named call was never made, or another failed first";
@@ -224,7 +230,7 @@ TEST_F(QuarantineFaults, FailedRestoreKeepsTheCopyAndLeavesNoPartialFile) {
         EXPECT_FALSE(FileExists(ORIGIN));
 
         // Neither the origin nor the desktop fallback may keep a partial file.
-        Arm(fault, /*headerCalls=*/true);
+        Arm(fault, HeaderCalls(fault.step));
         EXPECT_EQ(RESTORE_FAILED, RestoreQuarantinedFile(QUARANTINED));
         ExpectNamedStepFailed();
         EXPECT_FALSE(FileExists(ORIGIN));
