@@ -53,7 +53,7 @@ void CALLBACK OnShowOrHide(HWINEVENTHOOK, DWORD event, HWND window, LONG object,
 }
 
 // Milliseconds from CreateProcess until the marked window has been visible
-// and is hidden again; -1 when that did not happen within 30 s.
+// and is hidden again; -1 when that was not seen within 15 s.
 double TimeToHidden(const char* program, const char* marker, UINT closeCommand) {
     LARGE_INTEGER frequency, start, now;
     QueryPerformanceFrequency(&frequency);
@@ -77,18 +77,21 @@ double TimeToHidden(const char* program, const char* marker, UINT closeCommand) 
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
         QueryPerformanceCounter(&now);
         double ms = 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
-        if (ms > 30000) break;
-        // Without window events, looking is all there is.
-        if (!hook) {
-            if (!g_watch.window) g_watch.window = FindMarked(marker);
-            if (g_watch.window && IsWindowVisible(g_watch.window)) g_watch.seenVisible = true;
-            if (g_watch.window && g_watch.seenVisible && !IsWindowVisible(g_watch.window)) g_watch.hiddenAfter = true;
+        if (ms > 15000) break;
+        // Wine tells only a process's own window events, so look as well:
+        // once the window exists, without pause, so that a window visible
+        // for a moment is still seen.
+        if (!g_watch.window) g_watch.window = FindMarked(marker);
+        if (g_watch.window) {
+            bool visible = IsWindowVisible(g_watch.window) != FALSE;
+            if (visible) g_watch.seenVisible = true;
+            if (g_watch.seenVisible && !visible) g_watch.hiddenAfter = true;
         }
         if (g_watch.hiddenAfter) {
             elapsed = ms;
             break;
         }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+        if (!g_watch.window) MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
     }
     if (hook) UnhookWinEvent(hook);
     HWND window = g_watch.window ? g_watch.window : FindMarked(marker);
@@ -99,7 +102,9 @@ double TimeToHidden(const char* program, const char* marker, UINT closeCommand) 
     return elapsed;
 }
 
+// Of the rounds that were seen through; -1 when none was.
 double Median(std::vector<double> values) {
+    values.erase(std::remove_if(values.begin(), values.end(), [](double v) { return v < 0; }), values.end());
     std::sort(values.begin(), values.end());
     return values.empty() ? -1 : values[values.size() / 2];
 }
@@ -125,9 +130,11 @@ int main() {
         program.push_back(TimeToHidden("W:\\Vantorix.exe", "Vantorix", kTrayExit));
     }
     double p = Median(program), e = Median(empty);
-    printf("start-up to hidden in the notification area, median of %d:\n", kRounds);
-    printf("  Vantorix.exe       %8.1f ms\n", p);
-    printf("  empty dialog .exe  %8.1f ms\n", e);
+    auto seen = [](const std::vector<double>& v) { return std::count_if(v.begin(), v.end(), [](double x) { return x >= 0; }); };
+    printf("start-up to shown and hidden in the notification area, median of the rounds seen through (of %d):\n",
+           kRounds);
+    printf("  Vantorix.exe       %8.1f ms  (%d rounds)\n", p, static_cast<int>(seen(program)));
+    printf("  empty dialog .exe  %8.1f ms  (%d rounds)\n", e, static_cast<int>(seen(empty)));
     if (p > 0 && e > 0) printf("  ratio              %8.2f  (goal: at most 2.00)\n", p / e);
     return p > 0 && e > 0 ? 0 : 1;
 }
