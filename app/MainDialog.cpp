@@ -348,10 +348,11 @@ public:
             int looks = isNew ? kLooks : 0;
             for (const Young& y : m_young)
                 if (y.window == window) looks = y.looksLeft;
+            if (looks <= 0) continue;
             DWORD process = 0;
             GetWindowThreadProcessId(window, &process);
             // This process's own windows are told by the events.
-            if (looks <= 0 || process == GetCurrentProcessId()) continue;
+            if (process == GetCurrentProcessId()) continue;
             char text[256] = {};
             GetWindowTextA(window, text, sizeof text);
             if (lstrcmpiA(m_title.c_str(), text) == 0) return true;

@@ -12,14 +12,14 @@ idle=${VX_IDLE_SECONDS:-60}
 $WINELOADER reg add 'HKLM\SOFTWARE\Brisquandel' /v autorun /t REG_SZ /d 1 /f >/dev/null 2>&1
 hz=$(getconf CLK_TCK)
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
-# This prefix's wineserver (others may run on the machine): the one that
-# works in the server folder named after the prefix's device and inode.
-server_dir=/tmp/.wine-$(id -u)/server-$(printf '%x-%x' "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")
+# This prefix's wineserver (others may run on the machine): the one started
+# for this prefix.
+in_prefix() { { tr '\0' '\n' < "/proc/$1/environ"; } 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; }
 server=""
 for p in $(pgrep -x wineserver64; pgrep -x wineserver); do
-  [ "$(readlink "/proc/$p/cwd" 2>/dev/null)" = "$server_dir" ] && { server=$p; break; }
+  in_prefix "$p" && { server=$p; break; }
 done
-[ -n "$server" ] || { echo "no wineserver for $WINEPREFIX ($server_dir)"; exit 1; }
+[ -n "$server" ] || { echo "no wineserver for $WINEPREFIX"; exit 1; }
 
 # measure PROGRAM PATTERN: prints "own_ms server_ms" for one idle minute.
 measure() {
@@ -29,7 +29,7 @@ measure() {
   # Ours, not another sandbox's: it runs in this prefix.
   for _ in $(seq 100); do
     for p in $(pgrep -f "$pattern" || true); do
-      tr '\0' '\n' < "/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && { pid=$p; break; }
+      in_prefix "$p" && { pid=$p; break; }
     done
     [ -n "$pid" ] && break
     sleep 0.1
