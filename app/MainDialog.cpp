@@ -337,6 +337,13 @@ class NewWindowLook {
 public:
     explicit NewWindowLook(const std::string& title) : m_title(title) {}
 
+    // The windows there now, already looked at by title as a whole.
+    void Remember() {
+        m_known.clear();
+        EnumWindows(AddToList, reinterpret_cast<LPARAM>(&m_known));
+        std::sort(m_known.begin(), m_known.end());
+    }
+
     bool Found() {
         std::vector<HWND> now;
         EnumWindows(AddToList, reinterpret_cast<LPARAM>(&now));
@@ -385,7 +392,7 @@ unsigned MainDialog::UninstallWatchThread(MainDialog* dlg) {
     std::string title = ui::LoadString(IDS_UNINSTALL_TITLE);
     std::string notice = ui::LoadString(IDS_UNINSTALL_QUIT);
     t_uninstallTitle = &title;
-    t_uninstallerSeen = FindWindowA(nullptr, title.c_str()) != nullptr;
+    t_uninstallerSeen = false;
     // Told of every window created, shown or renamed, instead of polling.
     HWINEVENTHOOK created = SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_SHOW, nullptr, OnWindowEvent, 0, 0,
                                             WINEVENT_OUTOFCONTEXT);
@@ -394,7 +401,9 @@ unsigned MainDialog::UninstallWatchThread(MainDialog* dlg) {
     // Where the events do not cover other programs, look every 200 ms.
     const bool look = !created || !renamed || WindowEventsStayInProcess();
     NewWindowLook newWindows(title);
-    if (look) newWindows.Found();  // the windows already there
+    if (look) newWindows.Remember();
+    // A window that was there before the hooks and the list.
+    if (FindWindowA(nullptr, title.c_str())) t_uninstallerSeen = true;
     bool stopped = false;
     while (!t_uninstallerSeen && !stopped) {
         stopped = WaitHandlingMessages(dlg->StopEvent(), look ? 200 : INFINITE, &t_uninstallerSeen);
