@@ -291,6 +291,27 @@ TEST_F(MainWindowOnDrives, IconComesBackWhenTheTaskbarReturns) {
     EXPECT_LE(readded - comeback, 800u) << "about half a second after the taskbar came back";
 }
 
+// A shell that restarts faster than any look for its taskbar could tell:
+// the taskbar window never seems to go, only the broadcast says it is new.
+TEST_F(MainWindowOnDrives, IconComesBackWhenTheShellSaysItsTaskbarIsNewWithoutItEverSeemingGone) {
+    bool readded = false;
+    Run([&] {
+        ASSERT_TRUE(TrayIconPresent(dialog.Hwnd()));
+        NOTIFYICONDATAA drop;
+        FillTrayIconData(drop, dialog.Hwnd());
+        DestroyIcon(drop.hIcon);
+        ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &drop));
+        HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
+        ASSERT_NE(nullptr, taskbar);
+        {
+            TaskbarAway away(taskbar);
+            away.Return();  // at once, with the shell's broadcast
+        }
+        readded = vxtest::PumpUntil([&] { return TrayIconPresent(dialog.Hwnd()); }, 3000);
+    });
+    EXPECT_TRUE(readded) << "the icon was not added again after the shell's broadcast";
+}
+
 // A taskbar that fails part-way must still be given back: the guard runs
 // however the test ends.
 TEST(TaskbarGuard, GivesTheTaskbarBackWhenAnAssertionFails) {
