@@ -4,6 +4,7 @@
 #include <mmsystem.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "app/TrayIcon.h"
 #include "ui/App.h"
@@ -169,8 +170,8 @@ void MainDialog::ShowPage(int page) {
         if (!m_bPageShown[shown - 1]) continue;
         ShowWindow(Page(shown)->Hwnd(), SW_HIDE);
         m_bPageShown[shown - 1] = false;
-        const PageEntry& entry = kPages[shown - 1];
-        PageButton(shown)->LoadBitmapPair(entry.hoverImage, kWhite, entry.normalImage, kWhite);
+        // Both pictures again; each was loaded once, when the button was set up.
+        PageButton(shown)->ShowNormalBitmap(true);
     }
     if (page < PAGE_INFO || page > PAGE_QUARANTINE) return;
     HWND pageWindow = Page(page)->Hwnd();
@@ -179,7 +180,7 @@ void MainDialog::ShowPage(int page) {
                  SWP_SHOWWINDOW);
     m_bPageShown[page - 1] = true;
     // The current page's button keeps the hover look.
-    PageButton(page)->LoadBitmapPair(kPages[page - 1].hoverImage, kWhite, 0, kWhite);
+    PageButton(page)->ShowNormalBitmap(false);
 }
 
 BOOL MainDialog::DestroyWindow() {
@@ -312,27 +313,183 @@ void MainDialog::OnTrayNotify(LPARAM mouseMessage) {
     ui::Menu::TrackPopup(popup, TPM_RIGHTBUTTON, cursor.x, cursor.y, Hwnd());
 }
 
-unsigned MainDialog::TrayWatchThread(MainDialog* dlg) {
-    HWND window = g_hMainWnd;
-    while (dlg->m_keepWatching) {
-        if (FindWindowA("Shell_TrayWnd", nullptr)) {
-            Sleep(100);
-            continue;
-        }
-        // The taskbar was closed or crashed: wait for it to return.
-        while (dlg->m_keepWatching && !FindWindowA("Shell_TrayWnd", nullptr)) Sleep(500);
-        if (dlg->m_keepWatching) ReaddTrayIcon(window);
+namespace {
+
+// Waits until `stop` is set, `*done` holds or `timeoutMs` passes, handling
+// this thread's messages (window procedures, event hooks) meanwhile; true
+// when stopped. Nothing runs while nothing happens.
+bool WaitHandlingMessages(HANDLE stop, DWORD timeoutMs, const bool* done = nullptr) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        if (done && *done) return false;
+        DWORD waited = GetTickCount() - start;
+        if (timeoutMs != INFINITE && waited >= timeoutMs) return false;
+        DWORD left = timeoutMs == INFINITE ? INFINITE : timeoutMs - waited;
+        if (MsgWaitForMultipleObjects(1, &stop, FALSE, left, QS_ALLINPUT) == WAIT_OBJECT_0) return true;
     }
+}
+
+// The shell broadcasts this to every top-level window when its taskbar is
+// (re)created, e.g. after Explorer restarted.
+UINT TaskbarCreatedMessage() {
+    static const UINT message = RegisterWindowMessageA("TaskbarCreated");
+    return message;
+}
+
+struct TrayWatch {
+    MainDialog* dialog;
+};
+
+LRESULT CALLBACK TrayWatchWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == TaskbarCreatedMessage() && msg != 0) {
+        auto* watch = reinterpret_cast<TrayWatch*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+        if (watch && !watch->dialog->StopRequested() && g_hMainWnd) ReaddTrayIcon(g_hMainWnd);
+        return 0;
+    }
+    return DefWindowProcA(window, msg, wParam, lParam);
+}
+
+// Lets a message in from processes of a lower integrity level (Vista and
+// later, when the program runs elevated); XP has no such filter.
+void AllowFromLowerIntegrity(UINT message) {
+    using FilterFn = BOOL(WINAPI*)(UINT, DWORD);
+    auto filter = reinterpret_cast<FilterFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "ChangeWindowMessageFilter")));
+    if (filter) filter(message, 1 /* MSGFLT_ADD */);
+}
+
+}  // namespace
+
+unsigned MainDialog::TrayWatchThread(MainDialog* dlg) {
+    // A hidden top-level window of this thread receives the taskbar's
+    // broadcast; message-only windows never receive broadcasts.
+    static const char kClass[] = "VantorixTrayWatch";
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = TrayWatchWindowProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = kClass;
+    RegisterClassA(&windowClass);  // fails harmlessly when already registered
+    TrayWatch watch = {dlg};
+    HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, kClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
+    if (!window) return 0;
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&watch));
+    AllowFromLowerIntegrity(TaskbarCreatedMessage());
+    WaitHandlingMessages(dlg->StopEvent(), INFINITE);
+    ::DestroyWindow(window);
     return 0;
 }
+
+namespace {
+
+// The uninstaller's window, looked for whenever a top-level window is
+// created, shown or renamed anywhere on the desktop.
+thread_local const std::string* t_uninstallTitle = nullptr;
+thread_local bool t_uninstallerSeen = false;
+
+void CALLBACK OnWindowEvent(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD, DWORD) {
+    if (object != OBJID_WINDOW || child != CHILDID_SELF || !window || t_uninstallerSeen) return;
+    if (GetAncestor(window, GA_PARENT) != GetDesktopWindow()) return;
+    // FindWindowA reads the titles without sending messages to their owners.
+    if (t_uninstallTitle && FindWindowA(nullptr, t_uninstallTitle->c_str())) t_uninstallerSeen = true;
+}
+
+}  // namespace
+
+namespace {
+
+// Wine tells a process only of its own windows' events, not of other
+// programs' windows: there the watch has to look.
+bool WindowEventsStayInProcess() {
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
+// The cheap look: one listing of the top-level windows, and the titles of
+// only those that are new (for their first two seconds, as a title may come
+// after the window).
+class NewWindowLook {
+public:
+    explicit NewWindowLook(const std::string& title) : m_title(title) {}
+
+    // The windows there now, already looked at by title as a whole.
+    void Remember() {
+        m_known.clear();
+        EnumWindows(AddToList, reinterpret_cast<LPARAM>(&m_known));
+        std::sort(m_known.begin(), m_known.end());
+    }
+
+    bool Found() {
+        std::vector<HWND> now;
+        EnumWindows(AddToList, reinterpret_cast<LPARAM>(&now));
+        std::sort(now.begin(), now.end());
+        std::vector<Young> young;
+        for (HWND window : now) {
+            auto known = std::lower_bound(m_known.begin(), m_known.end(), window);
+            bool isNew = known == m_known.end() || *known != window;
+            int looks = isNew ? kLooks : 0;
+            for (const Young& y : m_young)
+                if (y.window == window) looks = y.looksLeft;
+            if (looks <= 0) continue;
+            DWORD process = 0;
+            GetWindowThreadProcessId(window, &process);
+            // This process's own windows are told by the events.
+            if (process == GetCurrentProcessId()) continue;
+            char text[256] = {};
+            GetWindowTextA(window, text, sizeof text);
+            if (lstrcmpiA(m_title.c_str(), text) == 0) return true;
+            young.push_back({window, looks - 1});
+        }
+        m_known.swap(now);
+        m_young.swap(young);
+        return false;
+    }
+
+private:
+    static BOOL CALLBACK AddToList(HWND window, LPARAM list) {
+        reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+        return TRUE;
+    }
+
+    static const int kLooks = 10;
+    struct Young {
+        HWND window;
+        int looksLeft;
+    };
+    const std::string& m_title;
+    std::vector<HWND> m_known;
+    std::vector<Young> m_young;
+};
+
+}  // namespace
 
 unsigned MainDialog::UninstallWatchThread(MainDialog* dlg) {
     std::string title = ui::LoadString(IDS_UNINSTALL_TITLE);
     std::string notice = ui::LoadString(IDS_UNINSTALL_QUIT);
-    while (!FindWindowA(nullptr, title.c_str())) {
-        if (!dlg->m_keepWatching) return 0;
-        Sleep(200);
+    t_uninstallTitle = &title;
+    t_uninstallerSeen = false;
+    // Told of every window created, shown or renamed, instead of polling.
+    HWINEVENTHOOK created = SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_SHOW, nullptr, OnWindowEvent, 0, 0,
+                                            WINEVENT_OUTOFCONTEXT);
+    HWINEVENTHOOK renamed = SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr,
+                                            OnWindowEvent, 0, 0, WINEVENT_OUTOFCONTEXT);
+    // Where the events do not cover other programs, look every 200 ms.
+    const bool look = !created || !renamed || WindowEventsStayInProcess();
+    NewWindowLook newWindows(title);
+    if (look) newWindows.Remember();
+    // A window that was there before the hooks and the list.
+    if (FindWindowA(nullptr, title.c_str())) t_uninstallerSeen = true;
+    bool stopped = false;
+    while (!t_uninstallerSeen && !stopped) {
+        stopped = WaitHandlingMessages(dlg->StopEvent(), look ? 200 : INFINITE, &t_uninstallerSeen);
+        if (look && !stopped && !t_uninstallerSeen) t_uninstallerSeen = newWindows.Found();
     }
+    if (created) UnhookWinEvent(created);
+    if (renamed) UnhookWinEvent(renamed);
+    t_uninstallTitle = nullptr;
+    if (stopped || !t_uninstallerSeen) return 0;
     ui::ShowMessage(notice, MB_OK);
     // Ends the dialog on its own thread, without the quit question.
     dlg->PostEndDialog(IDCANCEL);

@@ -69,7 +69,6 @@ protected:
     void OnOK() override {}
     void OnCancel() override;
     void OnPaint() override;
-    void OnStopWorkers() override { m_keepWatching = false; }
 
 private:
     int OnCreate(CREATESTRUCTA* create);
@@ -98,8 +97,7 @@ private:
     ToolsPage m_pageTools;
     StartupPage m_pageStartup;
     bool m_bPageShown[8];
-    // Cleared when the window goes, so that the watches never outlive it.
-    std::atomic<bool> m_keepWatching{true};
+    // Set once the window starts to end: nothing restores it after that.
     std::atomic<bool> m_ending{false};
 };
 

@@ -1,6 +1,7 @@
 // Device arrival: from the WM_DEVICECHANGE message to the shield page's final
 // status line, for a USB drive root of 2,000 entries, next to a bare
 // FindFirstFileA walk of the same root, measured in one run.
+#include "tests/common/MainMarker.h"
 #include <windows.h>
 #include <dbt.h>
 
@@ -106,6 +107,9 @@ double Median(std::vector<double> v) {
 }  // namespace
 
 int main() {
+    // First: tells scripts/wine-exec that main() was reached.
+    fputs(VX_MAIN_MARKER "\n", stdout);
+    fflush(stdout);
     const char* root = "E:\\";
     EmptyRoot(root);
     EmptyRoot("F:\\");

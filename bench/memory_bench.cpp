@@ -3,6 +3,7 @@
 //   process snapshot and one module snapshot per process;
 // - the program's CPU time over 60 s with its monitor running, next to the
 //   same program with the monitor stopped, both running side by side.
+#include "tests/common/MainMarker.h"
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -113,6 +114,7 @@ HANDLE StartProcess(const std::string& path, const std::string& arguments) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    fputs(VX_MAIN_MARKER "\n", stdout);
     int seconds = 60;
     if (argc >= 3 && strcmp(argv[1], "--host") == 0) {
         if (argc >= 4) seconds = atoi(argv[3]);

@@ -7,6 +7,7 @@
 // restore that puts the file back is timed too. Goals: 100 MB <= 1.1 x
 // CopyFileA + flush; 1,000 files of 4 KB, quarantined one by one, <= 1.3 x
 // CopyFileA + flush of each.
+#include "tests/common/MainMarker.h"
 #include <windows.h>
 
 #include "quarantine/QuarantineIo.h"
@@ -236,6 +237,9 @@ bool SmallFiles(const std::string& folder) {
 }  // namespace
 
 int main() {
+    // First: tells scripts/wine-exec that main() was reached.
+    fputs(VX_MAIN_MARKER "\n", stdout);
+    fflush(stdout);
     char program[256], folder[256];
     if (!GetProgramFolder(program)) return 1;
     const std::string quarantineFolder = std::string(program) + "quarantine";

@@ -1,6 +1,7 @@
-// Start-up time: from process start to the main window hidden in the
-// notification area, next to an empty dialog program's start-up to its
-// window hidden, measured alternately in one run.
+// Start-up time: from process start to the main window shown and then
+// hidden in the notification area, next to an empty dialog program's
+// start-up to its window shown and hidden, measured alternately in one run.
+#include "tests/common/MainMarker.h"
 #include <windows.h>
 
 #include <algorithm>
@@ -27,8 +28,32 @@ HWND FindMarked(const char* marker) {
     return found.window;
 }
 
-// Milliseconds from CreateProcess until the marked window exists and is
-// hidden again; -1 when it did not happen within 30 s.
+// The marked window of the started process, and when it was first seen
+// visible and then hidden, from the window events of that process: events
+// are queued for us, so a window that is visible for a moment is not missed
+// between two looks.
+struct Watch {
+    const char* marker;
+    DWORD processId;
+    HWND window;
+    bool seenVisible;
+    bool hiddenAfter;
+};
+Watch g_watch;
+
+void CALLBACK OnShowOrHide(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD, DWORD) {
+    if (object != OBJID_WINDOW || child != CHILDID_SELF || !window) return;
+    if (!g_watch.window) {
+        if (!GetPropA(window, g_watch.marker)) return;
+        g_watch.window = window;
+    }
+    if (window != g_watch.window) return;
+    if (event == EVENT_OBJECT_SHOW) g_watch.seenVisible = true;
+    if (event == EVENT_OBJECT_HIDE && g_watch.seenVisible) g_watch.hiddenAfter = true;
+}
+
+// Milliseconds from CreateProcess until the marked window has been visible
+// and is hidden again; -1 when that was not seen within 15 s.
 double TimeToHidden(const char* program, const char* marker, UINT closeCommand) {
     LARGE_INTEGER frequency, start, now;
     QueryPerformanceFrequency(&frequency);
@@ -37,24 +62,39 @@ double TimeToHidden(const char* program, const char* marker, UINT closeCommand) 
     PROCESS_INFORMATION process = {};
     char command[MAX_PATH];
     lstrcpynA(command, program, sizeof command);
+    g_watch = {marker, 0, nullptr, false, false};
     QueryPerformanceCounter(&start);
-    if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, "W:\\", &startup, &process))
+    if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, "W:\\", &startup,
+                        &process))
         return -1;
+    g_watch.processId = process.dwProcessId;
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_HIDE, nullptr, OnShowOrHide,
+                                         process.dwProcessId, 0, WINEVENT_OUTOFCONTEXT);
+    ResumeThread(process.hThread);
     double elapsed = -1;
-    HWND window = nullptr;
     for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
         QueryPerformanceCounter(&now);
         double ms = 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
-        if (ms > 30000) break;
-        if (!window) window = FindMarked(marker);
-        // Hidden once start-up is over: the window exists and its loop has idled.
-        if (window && !IsWindowVisible(window) &&
-            WaitForInputIdle(process.hProcess, 0) == 0) {
+        if (ms > 15000) break;
+        // Wine tells only a process's own window events, so look as well:
+        // once the window exists, without pause, so that a window visible
+        // for a moment is still seen.
+        if (!g_watch.window) g_watch.window = FindMarked(marker);
+        if (g_watch.window) {
+            bool visible = IsWindowVisible(g_watch.window) != FALSE;
+            if (visible) g_watch.seenVisible = true;
+            if (g_watch.seenVisible && !visible) g_watch.hiddenAfter = true;
+        }
+        if (g_watch.hiddenAfter) {
             elapsed = ms;
             break;
         }
-        Sleep(1);
+        if (!g_watch.window) MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
     }
+    if (hook) UnhookWinEvent(hook);
+    HWND window = g_watch.window ? g_watch.window : FindMarked(marker);
     if (window) PostMessageA(window, closeCommand == WM_CLOSE ? WM_CLOSE : WM_COMMAND, closeCommand == WM_CLOSE ? 0 : closeCommand, 0);
     if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
     CloseHandle(process.hProcess);
@@ -62,7 +102,9 @@ double TimeToHidden(const char* program, const char* marker, UINT closeCommand) 
     return elapsed;
 }
 
+// Of the rounds that were seen through; -1 when none was.
 double Median(std::vector<double> values) {
+    values.erase(std::remove_if(values.begin(), values.end(), [](double v) { return v < 0; }), values.end());
     std::sort(values.begin(), values.end());
     return values.empty() ? -1 : values[values.size() / 2];
 }
@@ -70,6 +112,9 @@ double Median(std::vector<double> values) {
 }  // namespace
 
 int main() {
+    // First: tells scripts/wine-exec that main() was reached.
+    fputs(VX_MAIN_MARKER "\n", stdout);
+    fflush(stdout);
     // The first-start question would wait for a person.
     HKEY settings;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Brisquandel", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
@@ -85,9 +130,11 @@ int main() {
         program.push_back(TimeToHidden("W:\\Vantorix.exe", "Vantorix", kTrayExit));
     }
     double p = Median(program), e = Median(empty);
-    printf("start-up to hidden in the notification area, median of %d:\n", kRounds);
-    printf("  Vantorix.exe       %8.1f ms\n", p);
-    printf("  empty dialog .exe  %8.1f ms\n", e);
-    if (p > 0 && e > 0) printf("  ratio              %8.2f\n", p / e);
+    auto seen = [](const std::vector<double>& v) { return std::count_if(v.begin(), v.end(), [](double x) { return x >= 0; }); };
+    printf("start-up to shown and hidden in the notification area, median of the rounds seen through (of %d):\n",
+           kRounds);
+    printf("  Vantorix.exe       %8.1f ms  (%d rounds)\n", p, static_cast<int>(seen(program)));
+    printf("  empty dialog .exe  %8.1f ms  (%d rounds)\n", e, static_cast<int>(seen(empty)));
+    if (p > 0 && e > 0) printf("  ratio              %8.2f  (goal: at most 2.00)\n", p / e);
     return p > 0 && e > 0 ? 0 : 1;
 }

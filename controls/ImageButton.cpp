@@ -13,6 +13,47 @@ const UINT kToolId = 1;
 const int kTipWidth = 400;  // wide enough, and texts with CR LF wrap onto several lines
 const LONG kTypeBits = 0x1F;
 
+// Pointers are loaded once per resource and shared by every button that
+// shows them (all on the UI thread); the last button to let one go
+// destroys it.
+struct SharedPointer {
+    int id;
+    HCURSOR cursor;
+    int users;
+};
+SharedPointer g_pointers[8];
+
+HCURSOR AcquirePointer(int id) {
+    for (SharedPointer& shared : g_pointers)
+        if (shared.users > 0 && shared.id == id) {
+            ++shared.users;
+            return shared.cursor;
+        }
+    HCURSOR cursor =
+        static_cast<HCURSOR>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_CURSOR, 0, 0, 0));
+    if (!cursor) return nullptr;
+    for (SharedPointer& shared : g_pointers)
+        if (shared.users == 0) {
+            shared = {id, cursor, 1};
+            return cursor;
+        }
+    return cursor;  // no room to share: a private copy
+}
+
+void ReleasePointer(HCURSOR cursor) {
+    if (!cursor) return;
+    for (SharedPointer& shared : g_pointers)
+        if (shared.users > 0 && shared.cursor == cursor) {
+            if (--shared.users == 0) DestroyCursor(cursor);
+            return;
+        }
+    DestroyCursor(cursor);
+}
+
+bool IsMouseMessage(UINT msg) {
+    return (msg >= WM_MOUSEFIRST && msg <= WM_MOUSELAST) || msg == WM_MOUSELEAVE;
+}
+
 }  // namespace
 
 ImageButton::ImageButton() {
@@ -22,7 +63,7 @@ ImageButton::ImageButton() {
 ImageButton::~ImageButton() {
     if (m_tipCtrl) DestroyWindow(m_tipCtrl);
     ReleaseImages(true);
-    if (m_hPointer) DestroyCursor(m_hPointer);
+    ReleasePointer(m_hPointer);
 }
 
 bool ImageButton::SubclassDlgItem(int id, HWND parent) {
@@ -45,10 +86,8 @@ void ImageButton::OnFinalDestroy() {
     m_tipCtrl = nullptr;
     m_bMouseOver = false;
     ReleaseImages(true);
-    if (m_hPointer) {
-        DestroyCursor(m_hPointer);
-        m_hPointer = nullptr;
-    }
+    ReleasePointer(m_hPointer);
+    m_hPointer = nullptr;
 }
 
 void ImageButton::Repaint(bool repaint) {
@@ -60,13 +99,22 @@ void ImageButton::ReleaseImages(bool destroy) {
         if (destroy && entry.icon) DestroyIcon(entry.icon);
         entry = {};
     }
-    for (BitmapEntry& entry : m_bitmapPair) {
+    for (BitmapEntry* entry : {&m_bitmapPair[0], &m_bitmapPair[1], &m_setAsideNormal}) {
         if (destroy) {
-            if (entry.bitmap) DeleteObject(entry.bitmap);
-            if (entry.mask) DeleteObject(entry.mask);
+            if (entry->bitmap) DeleteObject(entry->bitmap);
+            if (entry->mask) DeleteObject(entry->mask);
         }
-        entry = {};
+        *entry = {};
     }
+}
+
+void ImageButton::ShowNormalBitmap(bool show, bool repaint) {
+    BitmapEntry& from = show ? m_setAsideNormal : m_bitmapPair[1];
+    BitmapEntry& to = show ? m_bitmapPair[1] : m_setAsideNormal;
+    if (!from.bitmap || to.bitmap) return;
+    to = from;
+    from = {};
+    Repaint(repaint);
 }
 
 DWORD ImageButton::LoadIconPair(int hoverIconId, INT_PTR normalIconId) {
@@ -225,14 +273,11 @@ DWORD ImageButton::EnableHoverFrame(bool enable, bool repaint) {
 }
 
 DWORD ImageButton::SetPointerCursor(int cursorId, bool repaint) {
-    if (m_hPointer) {
-        DestroyCursor(m_hPointer);
-        m_hPointer = nullptr;
-    }
+    ReleasePointer(m_hPointer);
+    m_hPointer = nullptr;
     DWORD result = 0;
     if (cursorId) {
-        m_hPointer = static_cast<HCURSOR>(
-            LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(cursorId), IMAGE_CURSOR, 0, 0, 0));
+        m_hPointer = AcquirePointer(cursorId);
         if (!m_hPointer) result = 1;
     }
     Repaint(repaint);
@@ -255,12 +300,23 @@ void ImageButton::CreateToolTip() {
     if (!m_tipCtrl) return;
     SendMessageA(m_tipCtrl, TTM_ACTIVATE, FALSE, 0);
     SendMessageA(m_tipCtrl, TTM_SETMAXTIPWIDTH, 0, kTipWidth);
+    if (!m_tipText.empty()) AddTool(m_tipText.c_str(), m_tipActive);
+    m_tipText.clear();
 }
 
 void ImageButton::SetTipText(const char* text, bool activate) {
     if (!text) return;
-    CreateToolTip();
-    if (!m_tipCtrl) return;
+    if (!m_tipCtrl) {
+        // No window for it until the mouse first comes: most buttons are
+        // never pointed at before the program goes to the notification area.
+        m_tipText = text;
+        m_tipActive = activate;
+        return;
+    }
+    AddTool(text, activate);
+}
+
+void ImageButton::AddTool(const char* text, bool activate) {
     TOOLINFOA tool = {};
     tool.cbSize = TTTOOLINFOA_V1_SIZE;
     tool.hwnd = Hwnd();
@@ -278,7 +334,7 @@ void ImageButton::SetTipText(const char* text, bool activate) {
 }
 
 bool ImageButton::PreTranslateMessage(MSG* msg) {
-    CreateToolTip();
+    if (IsMouseMessage(msg->message)) CreateToolTip();
     if (m_tipCtrl) SendMessageA(m_tipCtrl, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(msg));
     return false;
 }

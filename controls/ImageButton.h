@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <string>
+
 #include "ui/Window.h"
 
 class ImageButton : public ui::Window {
@@ -30,6 +32,9 @@ public:
     void SetTipText(const char* text, bool activate = true);
     void ResetColors(bool repaint = true);
     void ReleaseImages(bool destroy);
+    // Sets the normal bitmap aside (false), so that the hover bitmap shows
+    // in every state, or puts it back (true), without loading it again.
+    void ShowNormalBitmap(bool show, bool repaint = true);
 
     bool IsHovering() const { return m_bMouseOver; }
     int ImagePlacement() const { return m_nImagePlacement; }
@@ -38,6 +43,7 @@ public:
     HBITMAP Bitmap(int which) const { return m_bitmapPair[which].bitmap; }
     HBITMAP Mask(int which) const { return m_bitmapPair[which].mask; }
     HICON Icon(int which) const { return m_iconPair[which].icon; }
+    HCURSOR Pointer() const { return m_hPointer; }
 
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
     bool PreTranslateMessage(MSG* msg) override;
@@ -72,6 +78,7 @@ private:
     void TrackHover(WPARAM keys, LPARAM position);
     void EndHover();
     void CreateToolTip();
+    void AddTool(const char* text, bool activate);
     void Repaint(bool repaint);
     static HBITMAP CreateMask(HBITMAP bitmap, DWORD width, DWORD height, COLORREF transparent);
     static HICON CreateGreyIcon(HICON icon);
@@ -87,9 +94,13 @@ private:
     BYTE m_nImagePlacement = 0;
     bool m_bHoverFrame = true;
     COLORREF m_colors[COLOR_COUNT];
-    HCURSOR m_hPointer = nullptr;
+    HCURSOR m_hPointer = nullptr;  // shared by every button with the same pointer
     HWND m_tipCtrl = nullptr;
+    // The tip given before the tooltip exists; it is made when the mouse first comes.
+    std::string m_tipText;
+    bool m_tipActive = false;
     bool m_bTrackWhenInactive = true;
     IconEntry m_iconPair[2] = {};
     BitmapEntry m_bitmapPair[2] = {};
+    BitmapEntry m_setAsideNormal = {};
 };

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs a command inside a throw-away Wine sandbox, then tears the sandbox down.
 #
-#   scripts/sandbox.sh BUILD_DIR [--many-drives] [--keep] -- COMMAND [ARGS...]
+#   scripts/sandbox.sh BUILD_DIR [--many-drives] [--keep] [--own-display] -- COMMAND [ARGS...]
 #
 # The sandbox keeps the host safe while the program deletes files, ends
 # processes and writes the registry:
@@ -14,19 +14,22 @@
 #     from which every executable is started;
 #   - with --many-drives a second prefix, prefix-many, where every free letter
 #     is a removable drive (for capacity tests);
-#   - Xvfb on a free display when there is no DISPLAY;
+#   - Xvfb on a free display when there is no DISPLAY, or always with
+#     --own-display (so that a person's mouse never moves the pointer under
+#     a test);
 #   - one wineserver per prefix for the whole run, ended afterwards; the main
 #     prefix's desktop is held open from start to end.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-[ $# -ge 1 ] || { echo "usage: $0 BUILD_DIR [--many-drives] [--keep] -- COMMAND..." >&2; exit 2; }
+[ $# -ge 1 ] || { echo "usage: $0 BUILD_DIR [--many-drives] [--keep] [--own-display] -- COMMAND..." >&2; exit 2; }
 build=$(mkdir -p "$1" && cd "$1" && pwd); shift
-many=0; keep=${VX_KEEP_SANDBOX:-0}
+many=0; keep=${VX_KEEP_SANDBOX:-0}; own_display=0
 while [ $# -gt 0 ] && [ "$1" != "--" ]; do
   case $1 in
     --many-drives) many=1 ;;
     --keep) keep=1 ;;
+    --own-display) own_display=1 ;;
     *) echo "sandbox: unknown option $1" >&2; exit 2 ;;
   esac
   shift
@@ -87,13 +90,15 @@ teardown() {
 trap teardown EXIT
 trap 'exit 130' INT TERM
 
+[ "$own_display" = 1 ] && unset DISPLAY
+export VX_OWN_DISPLAY=0
 if [ -z "${DISPLAY:-}" ]; then
   for n in $(seq 90 199); do
     [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] && continue
     Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
-    if [ -e /tmp/.X11-unix/X$n ]; then export DISPLAY=:$n; break; fi
+    if [ -e /tmp/.X11-unix/X$n ]; then export DISPLAY=:$n VX_OWN_DISPLAY=1; break; fi
     kill $xvfb_pid 2>/dev/null || true; xvfb_pid=""
   done
   [ -n "${DISPLAY:-}" ] || { echo "sandbox: could not start Xvfb" >&2; exit 1; }

@@ -45,16 +45,23 @@ Dialog::Dialog(UINT templateId) : m_templateId(templateId) {}
 Dialog::~Dialog() {
     // The derived parts are gone: a class with its own handlers or workers
     // destroys its window in its own destructor. Whatever is left is let go
-    // of first, so that no message reaches this half-destroyed object.
+    // of first, so that no message reaches this half-destroyed object, and
+    // only the dialog's own stop request can reach the workers.
     HWND hwnd = Hwnd();
     Detach();
     // A page must outlive its workers, whichever way it goes.
     if (!m_workers.empty()) {
-        m_workersStopping = true;
+        RequestStop();
         CloseWorkerMessages();
         WaitForWorkers();
     }
+    if (m_stopEvent) CloseHandle(m_stopEvent);
     if (hwnd) ::DestroyWindow(hwnd);
+}
+
+void Dialog::RequestStop() {
+    m_workersStopping = true;
+    if (m_stopEvent) SetEvent(m_stopEvent);
 }
 
 INT_PTR CALLBACK Dialog::DialogProc(HWND, UINT msg, WPARAM, LPARAM) {
@@ -64,12 +71,16 @@ INT_PTR CALLBACK Dialog::DialogProc(HWND, UINT msg, WPARAM, LPARAM) {
 
 bool Dialog::CreateFromTemplate(HWND parent) {
     if (Hwnd()) return false;
+    if (RunningWorkers() == 0) {
+        // A new window: the stop request of an earlier one is over.
+        m_workersStopping = false;
+        if (m_stopEvent) ResetEvent(m_stopEvent);
+    }
     // Dialogs may be created while another one initialises (pages in their
     // window's OnInitDialog), so the hook of the outer creation is kept aside.
     Dialog* outerCreating = t_creating;
     HHOOK outerHook = t_createHook;
     t_creating = this;
-    m_workersStopping = false;
     t_createHook = SetWindowsHookExA(WH_CBT, CreationHook, nullptr, GetCurrentThreadId());
     HWND hwnd = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_templateId), parent,
                                    DialogProc, 0);
@@ -225,6 +236,7 @@ LRESULT Dialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 bool Dialog::StartWorker(unsigned (*proc)(Dialog*)) {
     RunningWorkers();  // closes the handles of finished workers
+    if (!m_stopEvent) m_stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     WorkerStart* start = new WorkerStart{proc, this};
     unsigned threadId = 0;
     uintptr_t thread = _beginthreadex(nullptr, 0, WorkerEntry, start, 0, &threadId);
@@ -271,7 +283,7 @@ void Dialog::WaitForWorkers() {
 }
 
 void Dialog::StopWorkers() {
-    m_workersStopping = true;
+    RequestStop();
     OnStopWorkers();
     CloseWorkerMessages();
 }

@@ -73,11 +73,14 @@ public:
     }
     size_t RunningWorkers();
     void WaitForWorkers();
-    // Tells the workers to stop: sets StopRequested, runs OnStopWorkers and
-    // closes the message boxes they have open, so that nothing waits on a
-    // person's answer. Call it before waiting for them.
+    // Tells the workers to stop: sets StopRequested and StopEvent, runs
+    // OnStopWorkers and closes the message boxes they have open, so that
+    // nothing waits on a person's answer. Call it before waiting for them.
     void StopWorkers();
+    // Set when the dialog's window goes or its object is destroyed; workers
+    // poll StopRequested() or wait on StopEvent() (a manual-reset event).
     bool StopRequested() const { return m_workersStopping; }
+    HANDLE StopEvent() const { return m_stopEvent; }
 
     // Runs this thread's messages, dialog keys included, until `done` holds,
     // so that the windows stay responsive while the caller waits. False when
@@ -121,10 +124,13 @@ private:
     void CloseWorkerMessages();
 
     std::map<UINT, std::function<void()>> m_commands;
+    void RequestStop();
+
     // Handles and thread ids of the running workers, in the same order.
     std::vector<HANDLE> m_workers;
     std::vector<DWORD> m_workerIds;
     std::atomic<bool> m_workersStopping{false};
+    HANDLE m_stopEvent = nullptr;  // made with the first worker
 };
 
 }  // namespace ui

@@ -10,7 +10,23 @@ BOOL RealStoragePropertyQuery(HANDLE volume, STORAGE_PROPERTY_QUERY* query, DWOR
                            nullptr);
 }
 
-BOOL RealOsVersionQuery(OSVERSIONINFOA* info) { return GetVersionExA(info); }
+// The version does not change while the process runs: asked once, the
+// first time (every fixed drive of every drive check asks for the family).
+BOOL RealOsVersionQuery(OSVERSIONINFOA* info) {
+    struct Asked {
+        OSVERSIONINFOA info;
+        BOOL ok;
+        Asked() : info(), ok(FALSE) {
+            info.dwOSVersionInfoSize = sizeof info;
+            ok = GetVersionExA(&info);
+        }
+    };
+    static const Asked asked;  // thread-safe initialisation
+    if (info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA)) return GetVersionExA(info);
+    if (!asked.ok) return FALSE;
+    *info = asked.info;
+    return TRUE;
+}
 
 // Atomic because the drive list is also asked for from worker threads.
 std::atomic<StoragePropertyQuery> g_storagePropertyQuery{RealStoragePropertyQuery};

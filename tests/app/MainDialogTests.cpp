@@ -81,6 +81,31 @@ TEST_F(MainWindowTest, ShowPageShowsExactlyOnePageAndItsButtonKeepsTheHoverImage
     }
 }
 
+// Start-up costs: each picture is loaded once and kept, one pointer serves
+// all eight buttons, and no tooltip window exists before the mouse comes.
+TEST_F(MainWindowTest, PageButtonsLoadEachPictureOnceShareThePointerAndMakeNoTooltipsAhead) {
+    HBITMAP hover[8], normal[8];
+    for (int page = PAGE_INFO; page <= PAGE_QUARANTINE; ++page) {
+        ImageButton* button = dialog.PageButton(page);
+        hover[page - 1] = button->Bitmap(0);
+        dialog.ShowPage(page == PAGE_INFO ? PAGE_SCAN : PAGE_INFO);
+        normal[page - 1] = button->Bitmap(1);
+        EXPECT_NE(nullptr, normal[page - 1]) << page;
+        EXPECT_EQ(nullptr, button->ToolTip()) << "page " << page << ": a tooltip window before the mouse came";
+        EXPECT_EQ(dialog.PageButton(PAGE_INFO)->Pointer(), button->Pointer()) << page;
+    }
+    EXPECT_NE(nullptr, dialog.PageButton(PAGE_INFO)->Pointer());
+    for (int round = 0; round < 2; ++round)
+        for (int page : {PAGE_SHIELD, PAGE_QUARANTINE, PAGE_INFO, PAGE_SCAN, PAGE_TOOLS}) dialog.ShowPage(page);
+    for (int page = PAGE_INFO; page <= PAGE_QUARANTINE; ++page) {
+        ImageButton* button = dialog.PageButton(page);
+        EXPECT_EQ(hover[page - 1], button->Bitmap(0)) << "page " << page << ": its hover picture was loaded again";
+        if (!dialog.IsPageShown(page)) {
+            EXPECT_EQ(normal[page - 1], button->Bitmap(1)) << "page " << page << ": its picture was loaded again";
+        }
+    }
+}
+
 TEST_F(MainWindowTest, AskingForThePageAlreadyShownKeepsItShown) {
     dialog.ShowPage(PAGE_SCAN);
     dialog.ShowPage(PAGE_SCAN);
@@ -195,10 +220,11 @@ TEST(MainWindowQuit, UninstallerWindowEndsTheProgramWithoutTheQuitQuestion) {
     HWND uninstaller = nullptr;
     INT_PTR result = 0;
     vxtest::ExpectMessage("The Vantorix will quit!");
+    // Without the watch noticing, the loop is ended at the time-out.
     vxtest::RunInsideModalLoop([&] { result = dialog.DoModal(); }, [&] {
         uninstaller = CreateWindowExA(0, "STATIC", "Vantorix Uninstall", WS_OVERLAPPED, 0, 0, 100, 50, nullptr,
                                       nullptr, nullptr, nullptr);
-    });
+    }, 10000);
     EXPECT_EQ(IDCANCEL, result);
     ASSERT_EQ(1u, vxtest::ShownMessages().size());
     EXPECT_EQ(static_cast<UINT>(MB_OK), vxtest::ShownMessages()[0].type & MB_TYPEMASK);
@@ -269,6 +295,33 @@ TEST(MainWindowQuit, EndingClosesAMessageBoxThatAWorkerHasOpenInsteadOfWaitingFo
     EXPECT_TRUE(boxOpened);
     EXPECT_FALSE(answeredByTheTest) << "ending waited for an answer to the worker's box";
     EXPECT_EQ(nullptr, WorkerMessageBox());
+}
+
+// The uninstaller is another program; its window may get its title only
+// after it was created.
+TEST(MainWindowQuit, UninstallerWindowOfAnotherProgramIsNoticed) {
+    MainDialog dialog;
+    INT_PTR result = 0;
+    PROCESS_INFORMATION uninstaller = {};
+    vxtest::ExpectMessage("The Vantorix will quit!");
+    vxtest::RunInsideModalLoop([&] { result = dialog.DoModal(); }, [&] {
+        STARTUPINFOA start = {};
+        start.cb = sizeof start;
+        char command[] = "W:\\fixtures\\TitledWindow.exe Vantorix Uninstall";
+        ASSERT_TRUE(CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, "W:\\", &start,
+                                   &uninstaller));
+        EXPECT_TRUE(vxtest::PumpUntil([] { return FindWindowA(nullptr, "Vantorix Uninstall") != nullptr; }, 5000))
+            << "the other program's window did not come";
+    }, 10000);
+    EXPECT_EQ(IDCANCEL, result);
+    EXPECT_EQ(1u, vxtest::ShownMessages().size());
+    if (uninstaller.hProcess) {
+        HWND window = FindWindowA(nullptr, "Vantorix Uninstall");
+        if (window) PostMessageA(window, WM_CLOSE, 0, 0);
+        if (WaitForSingleObject(uninstaller.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(uninstaller.hProcess, 1);
+        CloseHandle(uninstaller.hProcess);
+        CloseHandle(uninstaller.hThread);
+    }
 }
 
 TEST(MainWindowQuit, TrayExitEndsWithoutAsking) {

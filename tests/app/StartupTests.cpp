@@ -128,6 +128,7 @@ TEST(Startup, WithTheSettingsKeyThePopUpShowsAboveTheTaskbarAndItsTimerHidesIt) 
     SettingsKey settings(/*locked=*/false);
     ASSERT_TRUE(FindWindowA("Shell_TrayWnd", nullptr)) << "the sandbox display has a taskbar window";
     GuardApp app;
+    DWORD started = GetTickCount();
     vxtest::RunInsideModalLoop([&] { app.InitInstance(); }, [&] {
         HWND popup = app.Popup().Hwnd();
         ASSERT_NE(nullptr, popup);
@@ -140,8 +141,9 @@ TEST(Startup, WithTheSettingsKeyThePopUpShowsAboveTheTaskbarAndItsTimerHidesIt) 
         GetWindowRect(popup, &placed);
         EXPECT_EQ(desktop.right, placed.right);
         EXPECT_EQ(taskbar.top, placed.bottom);
-        SendMessageA(popup, WM_TIMER, StatusPopup::HIDE_TIMER, 0);
-        EXPECT_FALSE(IsWindowVisible(popup));
+        // Its own timer, set for three seconds during start-up, hides it.
+        EXPECT_TRUE(vxtest::PumpUntil([&] { return !IsWindowVisible(popup); }, 10000)) << "the timer never hid it";
+        EXPECT_GE(GetTickCount() - started, 2900u) << "hidden before its three seconds were over";
         EXPECT_TRUE(IsWindow(popup)) << "hidden, not destroyed";
         g_pMainDialog->OnTrayExit();
     });
@@ -155,18 +157,24 @@ TEST(Startup, WithTheSettingsKeyThePopUpShowsAboveTheTaskbarAndItsTimerHidesIt) 
 
 // The optional skin library beside the program: loaded at start-up, given
 // the UI thread's id and the skin file beside it, told to exit at the end.
-TEST(Startup, SkinLibraryBesideTheProgramIsLoadedInitialisedAndExited) {
+// A stand-in library beside the build tree's executables would be loaded by
+// every program started from there, so the test runs in a private copy of
+// this executable, in a folder of the sandbox's own drive C: that nothing
+// else runs from and that goes with the sandbox even if this process dies.
+const char kSkinChild[] = "VX_SKIN_TEST_CHILD";
+
+bool InSkinChild() {
+    char value[8] = {};
+    return GetEnvironmentVariableA(kSkinChild, value, sizeof value) > 0;
+}
+
+void CheckSkinLibraryCalls() {
     SettingsKey settings(/*locked=*/false);
     char module[MAX_PATH];
     GetModuleFileNameA(nullptr, module, sizeof module);
     std::string folder(module, strrchr(module, '\\') + 1);
     std::string skinLibrary = folder + "SkinLoad.dll";
-    ASSERT_TRUE(CopyFileA((folder + "fixtures\\SkinLoad.dll").c_str(), skinLibrary.c_str(), FALSE));
-    // Gone again however the test ends: the program beside it would load it too.
-    struct RemoveAtEnd {
-        std::string path;
-        ~RemoveAtEnd() { DeleteFileA(path.c_str()); }
-    } removeAtEnd{skinLibrary};
+    ASSERT_TRUE(vxtest::FileExists(skinLibrary)) << "the stand-in lies beside this copy";
 
     GuardApp app;
     vxtest::RunInsideModalLoop([&] { app.InitInstance(); }, [&] { g_pMainDialog->OnTrayExit(); });
@@ -195,6 +203,64 @@ TEST(Startup, SkinLibraryBesideTheProgramIsLoadedInitialisedAndExited) {
     EXPECT_FALSE(existed(popup)) << "the status pop-up";
     EXPECT_FALSE(existed(notice)) << "the update notice";
     FreeLibrary(keep);
+}
+
+// The private folder and its files, removed however the test ends.
+class PrivateFolder {
+public:
+    PrivateFolder() : m_path("C:\\vx-skin-test-" + std::to_string(GetCurrentProcessId()) + "\\") {
+        CreateDirectoryA(m_path.c_str(), nullptr);
+    }
+    ~PrivateFolder() {
+        for (const std::string& file : vxtest::ListFolder(m_path)) {
+            SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA(file.c_str());
+        }
+        RemoveDirectoryA(m_path.c_str());
+    }
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+TEST(Startup, SkinLibraryBesideTheProgramIsLoadedInitialisedAndExited) {
+    if (InSkinChild()) {
+        CheckSkinLibraryCalls();
+        return;
+    }
+    char module[MAX_PATH];
+    GetModuleFileNameA(nullptr, module, sizeof module);
+    std::string buildFolder(module, strrchr(module, '\\') + 1);
+    PrivateFolder folder;
+    std::string copy = folder.Path() + (strrchr(module, '\\') + 1);
+    ASSERT_TRUE(CopyFileA(module, copy.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA((buildFolder + "fixtures\\SkinLoad.dll").c_str(), (folder.Path() + "SkinLoad.dll").c_str(),
+                          FALSE));
+
+    std::string command = "\"" + copy + "\" --gtest_filter=Startup.SkinLibraryBesideTheProgramIsLoadedInitialisedAndExited";
+    STARTUPINFOA start = {};
+    start.cb = sizeof start;
+    start.dwFlags = STARTF_USESTDHANDLES;
+    start.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    start.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    start.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION child = {};
+    SetEnvironmentVariableA(kSkinChild, "1");
+    BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, folder.Path().c_str(),
+                                  &start, &child);
+    SetEnvironmentVariableA(kSkinChild, nullptr);
+    ASSERT_TRUE(started) << GetLastError();
+    bool ended = WaitForSingleObject(child.hProcess, 120000) == WAIT_OBJECT_0;
+    if (!ended) TerminateProcess(child.hProcess, 1);
+    WaitForSingleObject(child.hProcess, 10000);
+    DWORD code = 1;
+    GetExitCodeProcess(child.hProcess, &code);
+    CloseHandle(child.hProcess);
+    CloseHandle(child.hThread);
+    EXPECT_TRUE(ended) << "the copy did not end within two minutes";
+    EXPECT_EQ(0u, code) << "the skin test failed in the copy (its output is above)";
+    EXPECT_FALSE(vxtest::FileExists(buildFolder + "SkinLoad.dll")) << "never beside the build tree's programs";
 }
 
 // The program itself, started twice from the build drive.

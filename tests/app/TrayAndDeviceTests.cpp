@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <gtest/gtest-spi.h>
 #include <windows.h>
 #include <commctrl.h>
 #include <dbt.h>
@@ -223,33 +224,68 @@ TEST_F(MainWindowOnDrives, RightClickOpensTheMenuWithShowInBoldAndExitEndsAtOnce
     EXPECT_FALSE(TrayIconPresent(window)) << "the icon goes with the program";
 }
 
+// Takes the shared taskbar away by making it a child of a window of ours,
+// and gives it back however the test ends: a failed assertion must not
+// leave it destroyed with its holder for every later test.
+class TaskbarAway {
+public:
+    explicit TaskbarAway(HWND taskbar) : m_taskbar(taskbar) {
+        m_holder = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        SetParent(m_taskbar, m_holder);
+    }
+    ~TaskbarAway() {
+        Return();
+        DestroyWindow(m_holder);
+    }
+    TaskbarAway(const TaskbarAway&) = delete;
+    TaskbarAway& operator=(const TaskbarAway&) = delete;
+
+    // Back as a top-level window, and the message that a restarted shell
+    // broadcasts to every top-level window, here sent to this process's
+    // own (Wine's shell would take it for itself and drop its taskbar).
+    void Return() {
+        if (GetAncestor(m_taskbar, GA_PARENT) != m_holder) return;
+        SetParent(m_taskbar, nullptr);
+        EnumWindows(
+            [](HWND window, LPARAM) -> BOOL {
+                DWORD process = 0;
+                GetWindowThreadProcessId(window, &process);
+                if (process == GetCurrentProcessId())
+                    SendNotifyMessageA(window, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+                return TRUE;
+            },
+            0);
+    }
+
+private:
+    HWND m_taskbar;
+    HWND m_holder = nullptr;
+};
+
 TEST_F(MainWindowOnDrives, IconComesBackWhenTheTaskbarReturns) {
     HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
     ASSERT_NE(nullptr, taskbar);
-    // The taskbar "goes away" by becoming a child of a window of ours, so that
-    // it is no top-level window any more, and comes back as one; meanwhile
-    // the icon is dropped, as a restarted taskbar would have lost it.
-    HWND holder = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     DWORD comeback = 0, readded = 0;
     Run([&] {
         ASSERT_TRUE(TrayIconPresent(dialog.Hwnd()));
+        // Meanwhile the icon is dropped, as a restarted taskbar would have lost it.
         NOTIFYICONDATAA drop;
         FillTrayIconData(drop, dialog.Hwnd());
         DestroyIcon(drop.hIcon);
         ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &drop));
         ASSERT_FALSE(TrayIconPresent(dialog.Hwnd()));
 
-        SetParent(taskbar, holder);
+        TaskbarAway away(taskbar);
         ASSERT_EQ(nullptr, FindWindowA("Shell_TrayWnd", nullptr)) << "the taskbar is gone";
         vxtest::PumpFor(400);
         EXPECT_FALSE(TrayIconPresent(dialog.Hwnd())) << "nothing to add to while it is gone";
 
-        SetParent(taskbar, nullptr);
+        away.Return();
         ASSERT_EQ(taskbar, FindWindowA("Shell_TrayWnd", nullptr));
         comeback = GetTickCount();
         if (vxtest::PumpUntil([&] { return TrayIconPresent(dialog.Hwnd()); }, 3000)) readded = GetTickCount();
     });
-    DestroyWindow(holder);
+    EXPECT_EQ(taskbar, FindWindowA("Shell_TrayWnd", nullptr)) << "the taskbar is back, whatever happened";
     ASSERT_NE(0u, readded) << "the icon was not added again";
     EXPECT_LE(readded - comeback, 800u) << "about half a second after the taskbar came back";
 }
@@ -343,6 +379,43 @@ TEST_F(MainWindowOnDrives, OnceEndingNoArrivalOrTrayClickRestoresRescansOrBrings
     EXPECT_EQ(0, listed->Count()) << "the roots were checked again while ending";
     vxtest::PumpFor(700);
     EXPECT_FALSE(TrayIconPresent(window)) << "the icon came back";
+}
+
+// A shell that restarts faster than any look for its taskbar could tell:
+// the taskbar window never seems to go, only the broadcast says it is new.
+TEST_F(MainWindowOnDrives, IconComesBackWhenTheShellSaysItsTaskbarIsNewWithoutItEverSeemingGone) {
+    bool readded = false;
+    Run([&] {
+        ASSERT_TRUE(TrayIconPresent(dialog.Hwnd()));
+        NOTIFYICONDATAA drop;
+        FillTrayIconData(drop, dialog.Hwnd());
+        DestroyIcon(drop.hIcon);
+        ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &drop));
+        HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
+        ASSERT_NE(nullptr, taskbar);
+        {
+            TaskbarAway away(taskbar);
+            away.Return();  // at once, with the shell's broadcast
+        }
+        readded = vxtest::PumpUntil([&] { return TrayIconPresent(dialog.Hwnd()); }, 3000);
+    });
+    EXPECT_TRUE(readded) << "the icon was not added again after the shell's broadcast";
+}
+
+// A taskbar that fails part-way must still be given back: the guard runs
+// however the test ends.
+TEST(TaskbarGuard, GivesTheTaskbarBackWhenAnAssertionFails) {
+    HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
+    ASSERT_NE(nullptr, taskbar);
+    EXPECT_FATAL_FAILURE(
+        {
+            HWND bar = FindWindowA("Shell_TrayWnd", nullptr);
+            TaskbarAway away(bar);
+            ASSERT_TRUE(false) << "a failure while the taskbar is away";
+        },
+        "a failure while the taskbar is away");
+    EXPECT_EQ(taskbar, FindWindowA("Shell_TrayWnd", nullptr));
+    EXPECT_TRUE(IsWindow(taskbar));
 }
 
 }  // namespace

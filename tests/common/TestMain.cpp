@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "tests/common/MainMarker.h"
 #include "tests/common/TestSupport.h"
 #include "ui/MessageBox.h"
 
@@ -82,6 +83,10 @@ LONG WINAPI ReportCrash(EXCEPTION_POINTERS* info) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // First, before anything that could crash: scripts/wine-exec tells a
+    // program that never reached main() from one that failed by this line.
+    fputs(VX_MAIN_MARKER "\n", stdout);
+    fflush(stdout);
     // Unbuffered, so that what a test printed survives a crash; the first
     // line comes before any test runs.
     setvbuf(stdout, nullptr, _IONBF, 0);

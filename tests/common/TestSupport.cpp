@@ -1,6 +1,9 @@
 #include "tests/common/TestSupport.h"
 
+#include <shlobj.h>
+
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 
 #include "quarantine/QuarantineIo.h"
@@ -48,13 +51,33 @@ void CALLBACK RunModalScript(HWND, UINT, UINT_PTR timer, DWORD) {
     if (script) script();
 }
 
+void CALLBACK EndOverdueModalLoop(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    ADD_FAILURE() << "a modal loop was still running at its time-out; it is ended";
+    PostQuitMessage(1);
+}
+
 }  // namespace
 
-void RunInsideModalLoop(const std::function<void()>& startModal, const std::function<void()>& script) {
+ModalTimeout::ModalTimeout(DWORD timeoutMs) : m_timer(SetTimer(nullptr, 0, timeoutMs, EndOverdueModalLoop)) {}
+
+ModalTimeout::~ModalTimeout() {
+    KillTimer(nullptr, m_timer);
+    // The quit that ended an overdue loop must not end the next one.
+    MSG quit;
+    while (PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+}
+
+void RunInsideModalLoop(const std::function<void()>& startModal, const std::function<void()>& script,
+                        DWORD timeoutMs) {
+    ModalTimeout timeout(timeoutMs);
     g_modalScript = script;
     // A thread timer fires in whichever message loop runs on this thread.
-    SetTimer(nullptr, 0, 10, RunModalScript);
+    UINT_PTR start = SetTimer(nullptr, 0, 10, RunModalScript);
     startModal();
+    KillTimer(nullptr, start);
+    g_modalScript = nullptr;
 }
 
 namespace {
@@ -226,9 +249,28 @@ std::vector<std::string> ListFolder(const std::string& folder, const std::string
     return paths;
 }
 
-void EmptyFolder(const std::string& folder) {
-    std::string base = folder;
-    if (!base.empty() && base.back() != '\\') base += '\\';
+namespace {
+
+// The full, normalised form of an absolute path ("X:\\..."), with a
+// trailing backslash; "" for anything else.
+std::string FullFolderPath(const std::string& folder) {
+    if (folder.size() < 3 || !isalpha(static_cast<unsigned char>(folder[0])) || folder[1] != ':' ||
+        folder[2] != '\\')
+        return "";
+    char full[MAX_PATH];
+    DWORD length = GetFullPathNameA(folder.c_str(), sizeof full, full, nullptr);
+    if (length == 0 || length >= sizeof full) return "";
+    std::string path(full, length);
+    if (path.back() != '\\') path += '\\';
+    CharUpperBuffA(&path[0], static_cast<DWORD>(path.size()));
+    return path;
+}
+
+bool IsWithin(const std::string& path, const std::string& folder) {
+    return !folder.empty() && path.compare(0, folder.size(), folder) == 0;
+}
+
+void EmptyCheckedFolder(const std::string& base) {
     WIN32_FIND_DATAA found;
     HANDLE find = FindFirstFileA((base + "*").c_str(), &found);
     if (find == INVALID_HANDLE_VALUE) return;
@@ -237,14 +279,50 @@ void EmptyFolder(const std::string& folder) {
         if (name == "." || name == "..") continue;
         std::string path = base + name;
         SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            EmptyFolder(path);
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            // A link: removed itself, its target never entered.
+            if (!RemoveDirectoryA(path.c_str())) DeleteFileA(path.c_str());
+        } else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            EmptyCheckedFolder(path + "\\");
             RemoveDirectoryA(path.c_str());
         } else {
             RetryWhileShared([&] { return DeleteFileA(path.c_str()) != FALSE; });
         }
     } while (FindNextFileA(find, &found));
     FindClose(find);
+}
+
+}  // namespace
+
+bool IsSandboxTestFolder(const std::string& folder) {
+    std::string path = FullFolderPath(folder);
+    if (path.empty()) return false;
+    // Only inside the sandbox: its drives and desktop are throw-away folders.
+    if (!getenv("VX_SANDBOX")) return false;
+    for (const char* drive : {"E:\\", "F:\\", "G:\\"})
+        if (IsWithin(path, drive)) return true;
+    if (path.size() <= 3) return false;  // any other root
+    char module[MAX_PATH] = {};
+    DWORD length = GetModuleFileNameA(nullptr, module, sizeof module);
+    if (length > 0 && length < sizeof module) {
+        std::string quarantine = FullFolderPath(std::string(module, strrchr(module, '\\') + 1) + "quarantine");
+        if (IsWithin(path, quarantine)) return true;
+    }
+    char desktop[MAX_PATH] = {};
+    if (SHGetSpecialFolderPathA(nullptr, desktop, CSIDL_DESKTOPDIRECTORY, FALSE)) {
+        std::string desktopPath = FullFolderPath(desktop);
+        if (desktopPath.size() > 3 && IsWithin(path, desktopPath)) return true;
+    }
+    return false;
+}
+
+bool EmptyFolder(const std::string& folder) {
+    if (!IsSandboxTestFolder(folder)) {
+        ADD_FAILURE() << "EmptyFolder refuses \"" << folder << "\": not one of the sandbox's test folders";
+        return false;
+    }
+    EmptyCheckedFolder(FullFolderPath(folder));
+    return true;
 }
 
 DosDeviceOverride::DosDeviceOverride(char letter, const char* rawTarget) : m_name{letter, ':', 0} {

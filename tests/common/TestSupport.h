@@ -24,8 +24,24 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000);
 void PumpFor(DWORD ms);
 
 // Runs `startModal` (which enters a modal loop, e.g. dialog.DoModal()) and,
-// once its loop runs, `script` inside it. The script must end the loop.
-void RunInsideModalLoop(const std::function<void()>& startModal, const std::function<void()>& script);
+// once its loop runs, `script` inside it. The script must end the loop; a
+// loop still running after `timeoutMs` fails the test and is ended.
+void RunInsideModalLoop(const std::function<void()>& startModal, const std::function<void()>& script,
+                        DWORD timeoutMs = 30000);
+
+// While alive, a modal loop of this thread that runs longer than
+// `timeoutMs` fails the test and is ended (with WM_QUIT, which the
+// framework's modal loop leaves by); no test waits for ever.
+class ModalTimeout {
+public:
+    explicit ModalTimeout(DWORD timeoutMs = 30000);
+    ~ModalTimeout();
+    ModalTimeout(const ModalTimeout&) = delete;
+    ModalTimeout& operator=(const ModalTimeout&) = delete;
+
+private:
+    UINT_PTR m_timer;
+};
 
 // Saves a PNG of the window as it is on the screen into the build tree's
 // screenshots folder and returns its Windows path ("" on failure).
@@ -43,8 +59,14 @@ bool FileExists(const std::string& path);
 std::vector<std::string> ListFolder(const std::string& folder, const std::string& pattern = "*");
 
 // Deletes everything below `folder` (not the folder itself), whatever the
-// attributes. Used to reset a sandbox drive between tests.
-void EmptyFolder(const std::string& folder);
+// attributes. Used to reset a sandbox drive between tests. Only the
+// sandbox's test folders can be emptied: the test drives E: F: G:, the
+// quarantine folder beside the test executable and the sandbox's desktop.
+// An empty, relative or root path or any other folder fails the test and
+// deletes nothing. Links to folders are never followed.
+bool EmptyFolder(const std::string& folder);
+// Whether EmptyFolder would touch `folder`.
+bool IsSandboxTestFolder(const std::string& folder);
 
 // While alive, the drive letter's DOS device is gone, or points at
 // `rawTarget` (an NT device path); then its own device is put back. A

@@ -717,8 +717,15 @@ TEST_F(ImageButtonTest, GreyCopyOfAResourceIconCoversTheSamePixelsInGrey) {
     EXPECT_GT(covered, 0);
 }
 
+// The first mouse message that reaches the button, as the message loop filters it.
+void MouseComes(ImageButton& button) {
+    MSG msg = {button, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5), GetTickCount(), CentreOf(button)};
+    ui::Window::FilterMessage(&msg);
+}
+
 TEST_F(ImageButtonTest, TooltipHasOneToolOverTheButtonAndWrapsAt400Pixels) {
     m_button.SetTipText("Delete the selected file\r\nfrom the drive");
+    MouseComes(m_button);
     HWND tip = m_button.ToolTip();
     ASSERT_NE(nullptr, tip);
     EXPECT_EQ(400, SendMessageA(tip, TTM_GETMAXTIPWIDTH, 0, 0));
@@ -753,9 +760,49 @@ TEST_F(ImageButtonTest, TooltipIsMadeOnFirstNeed) {
     ImageButton button;
     ASSERT_TRUE(button.Attach(MakeButton(m_host, "New", BS_PUSHBUTTON, 180, 4)));
     EXPECT_EQ(nullptr, button.ToolTip());
-    MSG msg = {button, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5), GetTickCount(), CentreOf(button)};
-    ui::Window::FilterMessage(&msg);
-    EXPECT_NE(nullptr, button.ToolTip()) << "by the first message filtered for the button";
+    button.SetTipText("Given before the mouse came");
+    MSG paint = {button, WM_PAINT, 0, 0, GetTickCount(), {}};
+    ui::Window::FilterMessage(&paint);
+    EXPECT_EQ(nullptr, button.ToolTip()) << "no tooltip window while the mouse has not come";
+    MouseComes(button);
+    HWND tip = button.ToolTip();
+    ASSERT_NE(nullptr, tip) << "by the first mouse message filtered for the button";
+    char text[64] = {};
+    TOOLINFOA info = {};
+    info.cbSize = TTTOOLINFOA_V1_SIZE;
+    info.hwnd = button;
+    info.uId = 1;
+    info.lpszText = text;
+    ASSERT_TRUE(SendMessageA(tip, TTM_GETTOOLINFOA, 0, reinterpret_cast<LPARAM>(&info)));
+    EXPECT_STREQ("Given before the mouse came", text);
+}
+
+TEST_F(ImageButtonTest, ButtonsShareOnePointerWhichTheLastOneReleases) {
+    ImageButton other;
+    ASSERT_TRUE(other.Attach(MakeButton(m_host, "Other", BS_PUSHBUTTON, 180, 4)));
+    ASSERT_EQ(0u, m_button.SetPointerCursor(IDCUR_HAND));
+    ASSERT_EQ(0u, other.SetPointerCursor(IDCUR_HAND));
+    HCURSOR hand = m_button.Pointer();
+    EXPECT_EQ(hand, other.Pointer()) << "one copy of the pointer for every button";
+    m_button.SetPointerCursor(0);
+    EXPECT_TRUE(IconExists(hand)) << "still in use by the other button";
+    other.SetPointerCursor(0);
+    EXPECT_FALSE(IconExists(hand)) << "released with its last user";
+}
+
+TEST_F(ImageButtonTest, NormalBitmapSetAsideAndBackIsTheSameBitmap) {
+    ASSERT_EQ(0u, m_button.LoadBitmapPair(IDB_SHIELD_ACTIVE, kWhite, IDB_DELETE, kWhite));
+    HBITMAP hover = m_button.Bitmap(0), normal = m_button.Bitmap(1), mask = m_button.Mask(1);
+    m_button.ShowNormalBitmap(false);
+    EXPECT_EQ(hover, m_button.Bitmap(0));
+    EXPECT_EQ(nullptr, m_button.Bitmap(1)) << "only the hover image shows";
+    EXPECT_NE(0u, GetObjectType(normal)) << "set aside, not destroyed";
+    m_button.ShowNormalBitmap(true);
+    EXPECT_EQ(normal, m_button.Bitmap(1));
+    EXPECT_EQ(mask, m_button.Mask(1));
+    m_button.ShowNormalBitmap(false);
+    m_button.ReleaseImages(true);
+    EXPECT_EQ(0u, GetObjectType(normal)) << "a bitmap set aside is released with the others";
 }
 
 TEST_F(ImageButtonTest, PointerCursorIsShownOverTheButtonAndReleasedWhenReplaced) {
@@ -786,6 +833,7 @@ TEST_F(ImageButtonTest, DestroyingTheButtonReleasesImagesPointerAndTooltip) {
     HCURSOR hand = GetCursor();
     SetCursor(nullptr);  // not in use when it goes
     withBitmaps.SetTipText("tip");
+    MouseComes(withBitmaps);
     HWND tip = withBitmaps.ToolTip();
     ASSERT_EQ(0u, withIcons.LoadIconPair(IDI_HELP, ImageButton::GREY_COPY));
     HICON icons[] = {withIcons.Icon(0), withIcons.Icon(1)};

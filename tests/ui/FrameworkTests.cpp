@@ -31,6 +31,7 @@ public:
 
 TEST(Dialog, ModalEndsWithTheResultGivenToEndDialog) {
     ClickToEnd dialog;
+    vxtest::ModalTimeout timeout;
     EXPECT_EQ(42, dialog.DoModal());
     EXPECT_EQ(nullptr, dialog.Hwnd()) << "the modal dialog is destroyed when it ends";
 }
@@ -53,8 +54,21 @@ public:
 
 TEST(Dialog, EscapeReachesOnCancelThroughTheDialogKeys) {
     EscapeDialog dialog;
+    vxtest::ModalTimeout timeout;
     EXPECT_EQ(IDCANCEL, dialog.DoModal());
     EXPECT_EQ(1, dialog.cancels);
+}
+
+// A modal loop that nothing ends fails its test instead of hanging the run.
+TEST(Dialog, AModalLoopThatNeverEndsFailsAtItsTimeOut) {
+    ui::Dialog dialog(kTemplate);
+    INT_PTR result = 0;
+    EXPECT_NONFATAL_FAILURE(vxtest::RunInsideModalLoop([&] { result = dialog.DoModal(); }, [] {}, 300),
+                            "still running at its time-out");
+    EXPECT_EQ(nullptr, dialog.Hwnd());
+    EXPECT_TRUE(vxtest::PumpUntil([] { return true; })) << "the next loop is not ended by the quit";
+    MSG quit;
+    EXPECT_FALSE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
 }
 
 class CreateSeen : public ui::Dialog {
@@ -217,14 +231,44 @@ TEST(Worker, UpdatesReachThePageAndClosingWhileItRunsWaitsForIt) {
     EXPECT_EQ(nullptr, page.Hwnd());
 }
 
-TEST(Worker, DestroyingThePageObjectWithARunningWorkerNeitherHangsNorCrashes) {
+// A worker that knows only the dialog's own stop request, and reports into
+// state that outlives the page.
+struct WorkerTrace {
+    std::atomic<int> written{0};
+    std::atomic<bool> finished{false};
+    std::atomic<bool> sawPageGone{false};
+};
+WorkerTrace* g_trace = nullptr;
+
+unsigned CountUntilStopped(ui::Dialog* page) {
+    WorkerTrace* trace = g_trace;
+    for (int n = 1; !page->StopRequested(); ++n) {
+        char text[16];
+        wsprintfA(text, "%d", n);
+        // A message handled on the UI thread, which is inside the destructor's wait by then.
+        SetWindowTextA(page->Item(kText), text);
+        trace->written = n;
+        Sleep(1);
+    }
+    if (!IsWindow(page->Hwnd())) trace->sawPageGone = true;
+    trace->finished = true;
+    return 0;
+}
+
+TEST(Worker, DestroyingThePageObjectStopsItsRunningWorkerAndWaitsForIt) {
+    WorkerTrace trace;
+    g_trace = &trace;
     auto* page = new CountingPage;
     ASSERT_TRUE(page->Create(nullptr));
-    ASSERT_TRUE(page->StartWorker(&CountingPage::Count));
-    vxtest::PumpUntil([&] { return page->lastWritten >= 2; });
-    page->m_keepCounting = false;
-    delete page;  // must wait, not free the page under the worker
-    SUCCEED();
+    ASSERT_TRUE(page->StartWorker(&CountUntilStopped));
+    ASSERT_TRUE(vxtest::PumpUntil([&] { return trace.written >= 2; }));
+    EXPECT_FALSE(trace.finished) << "nothing but the destructor stops it";
+    // Nobody tells the worker to stop: the destructor must, then wait for it,
+    // with the window still there for the worker's messages.
+    delete page;
+    EXPECT_TRUE(trace.finished) << "the destructor returned before its worker ended";
+    EXPECT_FALSE(trace.sawPageGone) << "the window went before its worker ended";
+    g_trace = nullptr;
 }
 
 class EntryPage : public ui::Dialog {

@@ -143,4 +143,34 @@ TEST_F(RiskyFileTypeTest, SearchEntriesClassifyAsTheirFullPathsDo) {
     EXPECT_EQ(RISKY_NONE, GetRiskyFileTypeOf("x.exe", INVALID_FILE_ATTRIBUTES));
 }
 
+// The codes are an interface: callers switch on them. Written out here, not
+// taken from the header, so that a renumbered or reordered table fails.
+TEST_F(RiskyFileTypeTest, EveryExtensionHasItsFixedCodeAndNothingElseMatches) {
+    const struct {
+        const char* extension;
+        int code;
+    } table[] = {
+        {".exe", 1},  {".com", 2},  {".dll", 3},  {".html", 4}, {".bat", 5},  {".inf", 6},  {".pif", 7},
+        {".reg", 8},  {".lnk", 9},  {".scr", 10}, {".asp", 11}, {".js", 12},  {".vbs", 13}, {".wsf", 14},
+        {".wsh", 15}, {".aspx", 16}, {".htt", 17}, {".htm", 18}, {".htx", 19}, {".jsp", 20}, {".jse", 21},
+        {".ws", 22},  {".wsc", 23}, {".vb", 24},  {".vbe", 25}, {".cmd", 26}, {".hta", 27},
+        // Near misses: every entry matches only its own exact extension.
+        {".ex", 0},   {".exe2", 0}, {".htmx", 0}, {".j", 0},    {".vbx", 0},  {".w", 0},    {".wsx", 0},
+        {".aspxx", 0}, {".tmp", 0}, {".", 0},     {".exe.txt", 0}, {".x.exe", 1},
+    };
+    const std::string in = std::string(FOLDER) + "\\";
+    int codesSeen = 0;
+    for (const auto& row : table) {
+        for (bool upper : {false, true}) {
+            std::string extension = row.extension;
+            if (upper) CharUpperBuffA(&extension[0], static_cast<DWORD>(extension.size()));
+            std::string path = in + "file" + extension;
+            MakeFile(path);
+            EXPECT_EQ(row.code, GetRiskyFileType(path.c_str())) << path;
+        }
+        if (row.code != 0) codesSeen |= 1 << row.code;
+    }
+    EXPECT_EQ(0x0FFFFFFE, codesSeen) << "codes 1-27, each once";
+}
+
 }  // namespace
