@@ -100,13 +100,13 @@ TEST_F(InfoPageTest, EveryControlHasItsTextImageAndTooltip) {
     EXPECT_NE(nullptr, state.Bitmap(0)) << "the shield picture";
     EXPECT_EQ(nullptr, state.Bitmap(1)) << "one picture for every state";
     EXPECT_EQ(1, state.ImagePlacement());
-    EXPECT_EQ("Resident Shield is active", vxtest::ToolTipText(state.ToolTip(), state));
+    EXPECT_EQ("Resident Shield is active", vxtest::ToolTipText(vxtest::LetMouseReach(state), state));
 
     ImageButton& help = page->HelpButton();
     EXPECT_NE(nullptr, help.Icon(0)) << "the help icon";
     EXPECT_EQ(nullptr, help.Icon(1));
     EXPECT_EQ(0, help.ImagePlacement());
-    EXPECT_EQ("Read the document", vxtest::ToolTipText(help.ToolTip(), help));
+    EXPECT_EQ("Read the document", vxtest::ToolTipText(vxtest::LetMouseReach(help), help));
     EXPECT_TRUE(SendMessageA(help, WM_SETCURSOR, reinterpret_cast<WPARAM>(help.Hwnd()),
                              MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)))
         << "the hand pointer";

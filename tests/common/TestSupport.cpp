@@ -1,5 +1,8 @@
 #include "tests/common/TestSupport.h"
 
+#include "controls/ImageButton.h"
+#include "ui/Window.h"
+
 #include <shlobj.h>
 
 #include <algorithm>
@@ -302,6 +305,16 @@ bool IsSandboxTestFolder(const std::string& folder) {
     for (const char* drive : {"E:\\", "F:\\", "G:\\"})
         if (IsWithin(path, drive)) return true;
     if (path.size() <= 3) return false;  // any other root
+    // The immunity folder in any drive root: the tests make and undo it.
+    if (path.compare(1, std::string::npos, ":\\AUTORUN.INF\\") == 0) return true;
+    // The prefix's C: drive is made anew for every run: a test's own folders
+    // there may go, but never the Windows folder that the prefix runs on.
+    if (path.compare(0, 3, "C:\\") == 0) {
+        char windows[MAX_PATH] = {};
+        UINT length = GetWindowsDirectoryA(windows, sizeof windows);
+        std::string windowsPath = length > 0 && length < sizeof windows ? FullFolderPath(windows) : "";
+        return !windowsPath.empty() && !IsWithin(path, windowsPath);
+    }
     char module[MAX_PATH] = {};
     DWORD length = GetModuleFileNameA(nullptr, module, sizeof module);
     if (length > 0 && length < sizeof module) {
@@ -550,6 +563,18 @@ bool SlowQuarantineWrites::WaitUntilWriting() {
 
 void SlowQuarantineWrites::Release() {
     SetEvent(m_released);
+}
+
+// ---- a first mouse move
+
+HWND LetMouseReach(HWND control) {
+    MSG move = {};
+    move.hwnd = control;
+    move.message = WM_MOUSEMOVE;
+    move.time = GetTickCount();
+    ui::Window::FilterMessage(&move);
+    auto* button = dynamic_cast<ImageButton*>(ui::Window::FromHandle(control));
+    return button ? button->ToolTip() : nullptr;
 }
 
 }  // namespace vxtest

@@ -61,7 +61,9 @@ std::vector<std::string> ListFolder(const std::string& folder, const std::string
 // Deletes everything below `folder` (not the folder itself), whatever the
 // attributes. Used to reset a sandbox drive between tests. Only the
 // sandbox's test folders can be emptied: the test drives E: F: G:, the
-// quarantine folder beside the test executable and the sandbox's desktop.
+// quarantine folder beside the test executable, the sandbox's desktop, an
+// AUTORUN.INF folder in a drive root, and the folders of the prefix's own C:
+// drive but its root and the Windows folder.
 // An empty, relative or root path or any other folder fails the test and
 // deletes nothing. Links to folders are never followed.
 bool EmptyFolder(const std::string& folder);
@@ -151,5 +153,10 @@ private:
     HANDLE m_writing;
     HANDLE m_released;
 };
+
+// Image buttons make their tooltip window when the mouse first comes. This
+// lets the message filter see one mouse move over `control`, as the message
+// loop would, and returns the control's tooltip window made by it.
+HWND LetMouseReach(HWND control);
 
 }  // namespace vxtest

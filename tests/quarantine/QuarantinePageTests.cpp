@@ -50,6 +50,7 @@ protected:
 };
 
 std::string ToolTipText(const ImageButton& button) {
+    vxtest::LetMouseReach(button.Hwnd());
     char text[256] = "";
     TOOLINFOA info = {};
     info.cbSize = sizeof info;

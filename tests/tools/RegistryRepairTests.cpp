@@ -263,6 +263,7 @@ std::string TipText(ImageButton& button) {
     info.hwnd = button;
     info.uId = 1;
     info.lpszText = text;
+    vxtest::LetMouseReach(button);
     if (!button.ToolTip() || !SendMessageA(button.ToolTip(), TTM_GETTOOLINFOA, 0, reinterpret_cast<LPARAM>(&info)))
         return "(no tooltip)";
     return text;

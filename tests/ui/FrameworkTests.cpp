@@ -242,6 +242,9 @@ WorkerTrace* g_trace = nullptr;
 
 unsigned CountUntilStopped(ui::Dialog* page) {
     WorkerTrace* trace = g_trace;
+    // The destructor lets go of the window before it waits (so that no message
+    // reaches the half-destroyed object), but must not destroy it yet.
+    const HWND window = page->Hwnd();
     for (int n = 1; !page->StopRequested(); ++n) {
         char text[16];
         wsprintfA(text, "%d", n);
@@ -250,7 +253,7 @@ unsigned CountUntilStopped(ui::Dialog* page) {
         trace->written = n;
         Sleep(1);
     }
-    if (!IsWindow(page->Hwnd())) trace->sawPageGone = true;
+    if (!IsWindow(window)) trace->sawPageGone = true;
     trace->finished = true;
     return 0;
 }

@@ -35,10 +35,12 @@ TEST(Sandbox, RunsOnItsOwnDisplayWhenAskedTo) {
 TEST(Sandbox, EmptyFolderTouchesOnlyTheTestFolders) {
     for (const char* refused : {"", "quarantine", "relative\\folder", "\\rooted", "E:", "E:folder", "C:\\", "W:\\",
                                 "W:\\quarantine\\..\\", "W:\\quarantinex", "C:\\windows", "H:\\", "N:\\",
-                                "W:\\sandbox\\prefix\\dosdevices\\", "\\\\?\\W:\\"})
+                                "W:\\sandbox\\prefix\\dosdevices\\", "\\\\?\\W:\\", "C:\\windows\\system32",
+                                "W:\\AUTORUN.INF.old", "W:\\sandbox\\AUTORUN.INF"})
         EXPECT_FALSE(vxtest::IsSandboxTestFolder(refused)) << "\"" << refused << "\"";
     for (const char* allowed : {"E:\\", "f:\\", "G:\\a\\b", "W:\\quarantine", "W:\\quarantine\\",
-                                "E:\\x\\..\\y\\"})
+                                "E:\\x\\..\\y\\", "W:\\AUTORUN.INF", "h:\\autorun.inf\\", "C:\\vxshell",
+                                "C:\\Program Files\\My Tools\\Vantorix\\"})
         EXPECT_TRUE(vxtest::IsSandboxTestFolder(allowed)) << allowed;
 
     // A refused folder keeps what it holds, and the refusal fails the test.

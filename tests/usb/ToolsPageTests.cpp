@@ -26,6 +26,7 @@ std::string TipText(ImageButton& button) {
     TOOLINFOA tool = {};
     tool.cbSize = TTTOOLINFOA_V1_SIZE;
     tool.lpszText = text;
+    vxtest::LetMouseReach(button);
     if (!SendMessageA(button.ToolTip(), TTM_ENUMTOOLSA, 0, reinterpret_cast<LPARAM>(&tool))) return "";
     // The A messages cut the text at 80 characters; the W one gives it whole.
     wchar_t wide[512] = {};
