@@ -293,6 +293,9 @@ protected:
                                    kUpdaterTestFolder, &start, &m_process));
         ASSERT_TRUE(vxtest::PumpUntil([&] { return (m_main = MainWindow()) != nullptr; }, 20000));
         WaitForInputIdle(m_process.hProcess, 20000);
+        // The window is found from its creation on; it shows once its
+        // initialisation is over, then settles hidden in the tray.
+        vxtest::PumpUntil([&] { return IsWindowVisible(m_main) != FALSE; }, 2000);
         ASSERT_TRUE(vxtest::PumpUntil([&] { return !IsWindowVisible(m_main); }, 20000));
     }
     HWND MainWindow() {

@@ -309,6 +309,8 @@ TEST(SingleInstance, SecondStartRestoresTheHiddenFirstWindowAndExits) {
     ASSERT_TRUE(vxtest::PumpUntil([&] { return (window = FindMarkedWindow(nullptr)) != nullptr; }, 20000));
     // Start-up is over once its loop idles; by then the posted close has hidden it.
     WaitForInputIdle(first.process.hProcess, 20000);
+    // Found from its creation on, it shows once initialised, then hides.
+    vxtest::PumpUntil([&] { return IsWindowVisible(window) != FALSE; }, 2000);
     ASSERT_TRUE(vxtest::PumpUntil([&] { return !IsWindowVisible(window); }, 20000))
         << "the first instance settles hidden in the notification area";
 
