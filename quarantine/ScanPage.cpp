@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "quarantine/QuarantineStore.h"
+#include "quarantine/FindingDeletion.h"
 #include "ui/MessageBox.h"
 #include "ui/Strings.h"
 #include "usb/DriveInventory.h"
@@ -37,27 +37,6 @@ bool IsScanFinding(const WIN32_FIND_DATAA& entry) {
     default:
         return false;
     }
-}
-
-bool FileStillExists(const std::string& path) {
-    char found[1024];
-    DWORD length = SearchPathA(nullptr, path.c_str(), nullptr, sizeof found, found, nullptr);
-    return length > 0 && length < sizeof found;
-}
-
-// Quarantines and deletes one finding; returns the id of the row's new state.
-// A path the quarantine cannot hold is left untouched. The attributes are
-// cleared first so that hidden and read-only files go; a file that stays gets
-// them back.
-UINT DeleteFoundFile(const std::string& path, bool announce) {
-    if (path.size() > QUARANTINE_PATH_MAX) return IDS_DELETE_FAILED;
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!FileStillExists(path)) return IDS_DELETED;
-    if (announce) ui::ShowMessage(IDS_PLEASE_WAIT);
-    if (QuarantineAndDelete(path.c_str())) return IDS_DELETED;
-    if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(path.c_str(), attributes);
-    return IDS_DELETE_FAILED;
 }
 
 }  // namespace
@@ -216,7 +195,7 @@ void ScanPage::OnDelete() {
     } else {
         const std::string path = m_listThreats.GetItemText(row, 0);
         if (ui::ShowMessage(ui::LoadString(IDS_DELETE_PREFIX) + path + "?", MB_OKCANCEL) == IDOK)
-            m_listThreats.SetItemText(row, 1, ui::LoadString(DeleteFoundFile(path, true)));
+            m_listThreats.SetItemText(row, 1, ui::LoadString(DeleteFinding(path, true)));
     }
     EnableWindow(m_btnStartScan.Hwnd(), TRUE);
 }
@@ -240,7 +219,7 @@ unsigned ScanPage::DeleteAllThreadProc(ScanPage* page) {
     // Rows already marked are done again: a file already gone is "Deleted".
     for (int row = 0; row < rows && !page->m_bClosing; ++row) {
         const std::string path = page->m_listThreats.GetItemText(row, 0);
-        page->m_listThreats.SetItemText(row, 1, ui::LoadString(DeleteFoundFile(path, false)));
+        page->m_listThreats.SetItemText(row, 1, ui::LoadString(DeleteFinding(path, false)));
     }
     page->EnableWorkButtons(true);
     return 0;

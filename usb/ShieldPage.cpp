@@ -1,6 +1,6 @@
 #include "usb/ShieldPage.h"
 
-#include "quarantine/QuarantineStore.h"
+#include "quarantine/FindingDeletion.h"
 #include "ui/Dpi.h"
 #include "ui/MessageBox.h"
 #include "ui/Strings.h"
@@ -28,26 +28,6 @@ bool IsRootFinding(const WIN32_FIND_DATAA& entry) {
     int type = GetRiskyFileTypeOf(entry.cFileName, entry.dwFileAttributes);
     if (type == RISKY_INF) return true;
     return (entry.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) && type > 0;
-}
-
-bool FileStillExists(const std::string& path) {
-    char found[1024];
-    DWORD length = SearchPathA(nullptr, path.c_str(), nullptr, sizeof found, found, nullptr);
-    return length > 0 && length < sizeof found;
-}
-
-// Quarantines and deletes one finding; returns the state text's id. The
-// attributes are cleared first so that hidden and read-only files go; when
-// the file stays, it gets them back, so that a failed delete never leaves a
-// file unhidden.
-UINT DeleteFinding(const std::string& path, bool announce) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!FileStillExists(path)) return IDS_DELETED;
-    if (announce) ui::ShowMessage(IDS_PLEASE_WAIT);
-    if (QuarantineAndDelete(path.c_str())) return IDS_DELETED;
-    if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(path.c_str(), attributes);
-    return IDS_DELETE_FAILED;
 }
 
 }  // namespace
