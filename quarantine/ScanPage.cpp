@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "controls/PageButton.h"
 #include "quarantine/FindingDeletion.h"
 #include "ui/MessageBox.h"
 #include "ui/Strings.h"
@@ -10,10 +11,8 @@
 
 namespace {
 
-const COLORREF WHITE = RGB(255, 255, 255);
 const int FILE_COLUMN_WIDTH = 600;
 const int STATE_COLUMN_WIDTH = 135;
-const int IMAGE_ABOVE_CAPTION = 1;
 
 bool IsDotEntry(const char* name) {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
@@ -65,10 +64,10 @@ BOOL ScanPage::OnInitDialog() {
     m_listThreats.InsertColumn(0, ui::LoadString(IDS_COL_FILE), FILE_COLUMN_WIDTH);
     m_listThreats.InsertColumn(1, ui::LoadString(IDS_COL_SCAN_STATE), STATE_COLUMN_WIDTH);
 
-    SetUpImageButton(m_btnStartScan, IDC_SCAN_START, IDB_SCAN);
-    SetUpImageButton(m_btnStopScan, IDC_SCAN_STOP, IDB_STOP);
-    SetUpImageButton(m_btnDelete, IDC_SCAN_DELETE, IDB_DELETE);
-    SetUpImageButton(m_btnDeleteAll, IDC_SCAN_DELETE_ALL, IDB_DELETE);
+    SetUpPageButton(m_btnStartScan, Hwnd(), IDC_SCAN_START, IDB_SCAN);
+    SetUpPageButton(m_btnStopScan, Hwnd(), IDC_SCAN_STOP, IDB_STOP);
+    SetUpPageButton(m_btnDelete, Hwnd(), IDC_SCAN_DELETE, IDB_DELETE);
+    SetUpPageButton(m_btnDeleteAll, Hwnd(), IDC_SCAN_DELETE_ALL, IDB_DELETE);
 
     m_fontStatus.Reset(CreateFontA(20, 10, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Arial"));
@@ -79,14 +78,6 @@ BOOL ScanPage::OnInitDialog() {
     OnCommandId(IDC_SCAN_DELETE, [this] { OnDelete(); });
     OnCommandId(IDC_SCAN_DELETE_ALL, [this] { OnDeleteAll(); });
     return TRUE;
-}
-
-void ScanPage::SetUpImageButton(ImageButton& button, int id, int bitmapId) {
-    button.SubclassDlgItem(id, Hwnd());
-    button.LoadBitmapPair(bitmapId, WHITE, 0, WHITE);
-    button.SetImagePlacement(IMAGE_ABOVE_CAPTION);
-    button.EnableHoverFrame(false);
-    button.SetPointerCursor(IDCUR_HAND);
 }
 
 void ScanPage::EnableWorkButtons(bool enable) {

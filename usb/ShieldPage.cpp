@@ -1,5 +1,6 @@
 #include "usb/ShieldPage.h"
 
+#include "controls/PageButton.h"
 #include "quarantine/FindingDeletion.h"
 #include "ui/Dpi.h"
 #include "ui/MessageBox.h"
@@ -8,10 +9,8 @@
 
 namespace {
 
-const COLORREF WHITE = RGB(255, 255, 255);
 const int THREAT_COLUMN_WIDTH = 600;
 const int STATE_COLUMN_WIDTH = 135;
-const int IMAGE_ABOVE_CAPTION = 1;
 
 // The delete-all thread's steps that touch the page run on the UI thread, so
 // that a root scan cannot come between a generation check and its effect.
@@ -59,22 +58,14 @@ BOOL ShieldPage::OnInitDialog() {
     m_list.InsertColumn(0, ui::LoadString(IDS_COL_THREAT), THREAT_COLUMN_WIDTH);
     m_list.InsertColumn(1, ui::LoadString(IDS_COL_STATE), STATE_COLUMN_WIDTH);
 
-    SetUpImageButton(m_btnDelete, IDC_SHIELD_DELETE, IDB_DELETE, true);
-    SetUpImageButton(m_btnDeleteAll, IDC_SHIELD_DELETE_ALL, IDB_DELETE, true);
+    SetUpPageButton(m_btnDelete, Hwnd(), IDC_SHIELD_DELETE, IDB_DELETE);
+    SetUpPageButton(m_btnDeleteAll, Hwnd(), IDC_SHIELD_DELETE_ALL, IDB_DELETE);
     // A decoration: no command, so no hand pointer either.
-    SetUpImageButton(m_btnEmblem, IDC_SHIELD_EMBLEM, IDB_SHIELD_EMBLEM, false);
+    SetUpPageButton(m_btnEmblem, Hwnd(), IDC_SHIELD_EMBLEM, IDB_SHIELD_EMBLEM, 0, false);
 
     OnCommandId(IDC_SHIELD_DELETE, [this] { OnDelete(); });
     OnCommandId(IDC_SHIELD_DELETE_ALL, [this] { OnDeleteAll(); });
     return TRUE;
-}
-
-void ShieldPage::SetUpImageButton(ImageButton& button, int id, int bitmapId, bool pointer) {
-    button.SubclassDlgItem(id, Hwnd());
-    button.LoadBitmapPair(bitmapId, WHITE, 0, WHITE);
-    button.SetImagePlacement(IMAGE_ABOVE_CAPTION);
-    button.EnableHoverFrame(false);
-    if (pointer) button.SetPointerCursor(IDCUR_HAND);
 }
 
 void ShieldPage::EnableButtons(bool enable) {
