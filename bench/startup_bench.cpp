@@ -3,11 +3,14 @@
 // window hidden, measured alternately in one run.
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <vector>
 
+#include "bench/BenchSupport.h"
+
 namespace {
+
+using bench::Median;
 
 struct Found {
     const char* marker;
@@ -60,11 +63,6 @@ double TimeToHidden(const char* program, const char* marker, UINT closeCommand) 
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
     return elapsed;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? -1 : values[values.size() / 2];
 }
 
 }  // namespace
