@@ -475,3 +475,32 @@ void SlowQuarantineWrites::Release() {
 }
 
 }  // namespace vxtest
+
+// ---- the OS family
+
+namespace vxtest {
+
+namespace {
+
+DWORD g_platformId;
+bool g_versionSucceeds;
+
+BOOL ReportPlatform(OSVERSIONINFOA* info) {
+    EXPECT_EQ(148u, info->dwOSVersionInfoSize);
+    if (!g_versionSucceeds) return FALSE;
+    info->dwMajorVersion = g_platformId == VER_PLATFORM_WIN32_NT ? 5 : 4;
+    info->dwPlatformId = g_platformId;
+    return TRUE;
+}
+
+}  // namespace
+
+PlatformStandIn::PlatformStandIn(DWORD platformId, bool succeeds) {
+    g_platformId = platformId;
+    g_versionSucceeds = succeeds;
+    m_replaced = SetOsVersionQueryForTest(ReportPlatform);
+}
+
+PlatformStandIn::~PlatformStandIn() { SetOsVersionQueryForTest(m_replaced); }
+
+}  // namespace vxtest
