@@ -504,3 +504,19 @@ PlatformStandIn::PlatformStandIn(DWORD platformId, bool succeeds) {
 PlatformStandIn::~PlatformStandIn() { SetOsVersionQueryForTest(m_replaced); }
 
 }  // namespace vxtest
+
+// ---- list views
+
+namespace vxtest {
+
+std::string ColumnTitle(HWND list, int column) {
+    char title[256] = "";
+    LVCOLUMNA col = {};
+    col.mask = LVCF_TEXT;
+    col.pszText = title;
+    col.cchTextMax = sizeof title;
+    if (!SendMessageA(list, LVM_GETCOLUMNA, column, reinterpret_cast<LPARAM>(&col))) return std::string();
+    return title;
+}
+
+}  // namespace vxtest

@@ -152,3 +152,12 @@ private:
 };
 
 }  // namespace vxtest
+
+// ---- list views
+
+namespace vxtest {
+
+// The title of the list view's column `column`; empty when there is none.
+std::string ColumnTitle(HWND list, int column);
+
+}  // namespace vxtest
