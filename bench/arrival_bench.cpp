@@ -5,33 +5,22 @@
 #include <windows.h>
 #include <dbt.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "app/MainDialog.h"
+#include "bench/BenchSupport.h"
 #include "ui/Controls.h"
 #include "usb/RiskyFiles.h"
 
 namespace {
 
+using bench::Median;
+using bench::Now;
+using bench::Pump;
+
 const int kEntries = 2000;
-
-double Now() {
-    LARGE_INTEGER frequency, counter;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-void Pump() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
 
 void EmptyRoot(const char* root) {
     WIN32_FIND_DATAA found;
@@ -97,11 +86,6 @@ double ClassifyingWalk(const char* root, int& findings) {
         FindClose(find);
     }
     return Now() - start;
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 }  // namespace

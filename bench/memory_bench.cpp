@@ -7,7 +7,6 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,25 +14,17 @@
 #include <vector>
 
 #include "app/MainDialog.h"
+#include "bench/BenchSupport.h"
 #include "tools/MemoryPage.h"
 #include "usb/ProcessTools.h"
 
 namespace {
 
+using bench::Median;
+using bench::Now;
+
 const int kIdleProcesses = 100;
 const int kRounds = 15;
-
-double Now() {
-    LARGE_INTEGER frequency, counter;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 // The least a pass must do: the process snapshot and one module snapshot
 // per process.

@@ -5,36 +5,25 @@
 #include "tests/common/MainMarker.h"
 #include <windows.h>
 
-#include <algorithm>
 #include <cstring>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "quarantine/ScanPage.h"
 
 namespace {
+
+using bench::Median;
+using bench::Now;
+using bench::Pump;
 
 const char DRIVE[] = "E:";
 const int TOP_FOLDERS = 40;
 const int FOLDERS_PER_TOP = 49;  // 40 + 40 x 49 = 2,000 folders
 const int FILES_PER_FOLDER = 10;
 const int ROUNDS = 7;
-
-double Now() {
-    LARGE_INTEGER frequency, counter;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-void Pump() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
 
 void Touch(const std::string& path, DWORD attributes) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr);
@@ -102,11 +91,6 @@ int BareWalk(const std::string& root) {
         FindClose(find);
     }
     return entries;
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 }  // namespace

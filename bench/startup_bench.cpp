@@ -8,7 +8,11 @@
 #include <cstdio>
 #include <vector>
 
+#include "bench/BenchSupport.h"
+
 namespace {
+
+using bench::Median;
 
 struct Found {
     const char* marker;
@@ -103,10 +107,9 @@ double TimeToHidden(const char* program, const char* marker, UINT closeCommand) 
 }
 
 // Of the rounds that were seen through; -1 when none was.
-double Median(std::vector<double> values) {
+double MedianOfSeen(std::vector<double> values) {
     values.erase(std::remove_if(values.begin(), values.end(), [](double v) { return v < 0; }), values.end());
-    std::sort(values.begin(), values.end());
-    return values.empty() ? -1 : values[values.size() / 2];
+    return Median(values);
 }
 
 }  // namespace
@@ -129,7 +132,7 @@ int main() {
         empty.push_back(TimeToHidden("W:\\empty_dialog.exe", "VantorixBenchEmpty", WM_CLOSE));
         program.push_back(TimeToHidden("W:\\Vantorix.exe", "Vantorix", kTrayExit));
     }
-    double p = Median(program), e = Median(empty);
+    double p = MedianOfSeen(program), e = MedianOfSeen(empty);
     auto seen = [](const std::vector<double>& v) { return std::count_if(v.begin(), v.end(), [](double x) { return x >= 0; }); };
     printf("start-up to shown and hidden in the notification area, median of the rounds seen through (of %d):\n",
            kRounds);

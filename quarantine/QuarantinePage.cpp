@@ -1,5 +1,6 @@
 #include "quarantine/QuarantinePage.h"
 
+#include "controls/PageButton.h"
 #include "quarantine/QuarantineStore.h"
 #include "ui/Guards.h"
 #include "ui/MessageBox.h"
@@ -9,9 +10,7 @@
 
 namespace {
 
-const COLORREF WHITE = RGB(255, 255, 255);
 const int PATH_COLUMN_WIDTH = 410;
-const int IMAGE_ABOVE_CAPTION = 1;
 
 bool FileExists(const std::string& path) {
     char found[1024];
@@ -54,24 +53,15 @@ BOOL QuarantinePage::OnInitDialog() {
     m_listQuarantine.InsertColumn(0, ui::LoadString(IDS_COL_ORIGIN), PATH_COLUMN_WIDTH);
     m_listQuarantine.InsertColumn(1, ui::LoadString(IDS_COL_QUARANTINE), PATH_COLUMN_WIDTH);
 
-    SetUpImageButton(m_btnRefresh, IDC_QUARANTINE_REFRESH, IDB_REFRESH, IDS_TIP_REFRESH);
-    SetUpImageButton(m_btnRestore, IDC_QUARANTINE_RESTORE, IDB_RESTORE, IDS_TIP_RESTORE);
-    SetUpImageButton(m_btnEmpty, IDC_QUARANTINE_EMPTY, IDB_DELETE, IDS_TIP_EMPTY);
+    SetUpPageButton(m_btnRefresh, Hwnd(), IDC_QUARANTINE_REFRESH, IDB_REFRESH, IDS_TIP_REFRESH);
+    SetUpPageButton(m_btnRestore, Hwnd(), IDC_QUARANTINE_RESTORE, IDB_RESTORE, IDS_TIP_RESTORE);
+    SetUpPageButton(m_btnEmpty, Hwnd(), IDC_QUARANTINE_EMPTY, IDB_DELETE, IDS_TIP_EMPTY);
 
     OnCommandId(IDC_QUARANTINE_REFRESH, [this] { RefreshList(); });
     OnCommandId(IDC_QUARANTINE_RESTORE, [this] { OnRestore(); });
     OnCommandId(IDC_QUARANTINE_EMPTY, [this] { OnEmpty(); });
     RefreshList();
     return TRUE;
-}
-
-void QuarantinePage::SetUpImageButton(ImageButton& button, int id, int bitmapId, UINT tipId) {
-    button.SubclassDlgItem(id, Hwnd());
-    button.LoadBitmapPair(bitmapId, WHITE, 0, WHITE);
-    button.SetImagePlacement(IMAGE_ABOVE_CAPTION);
-    button.SetTipText(ui::LoadString(tipId).c_str(), true);
-    button.EnableHoverFrame(false);
-    button.SetPointerCursor(IDCUR_HAND);
 }
 
 void QuarantinePage::EnableButtons(bool enable) {

@@ -38,7 +38,6 @@ protected:
 
 private:
     static unsigned EmptyQuarantineThreadProc(QuarantinePage* page);
-    void SetUpImageButton(ImageButton& button, int id, int bitmapId, UINT tipId);
     void EnableButtons(bool enable);
 
     ui::ListView m_listQuarantine;

@@ -2,7 +2,8 @@
 
 #include <vector>
 
-#include "quarantine/QuarantineStore.h"
+#include "controls/PageButton.h"
+#include "quarantine/FindingDeletion.h"
 #include "ui/MessageBox.h"
 #include "ui/Strings.h"
 #include "usb/DriveInventory.h"
@@ -10,10 +11,8 @@
 
 namespace {
 
-const COLORREF WHITE = RGB(255, 255, 255);
 const int FILE_COLUMN_WIDTH = 600;
 const int STATE_COLUMN_WIDTH = 135;
-const int IMAGE_ABOVE_CAPTION = 1;
 
 bool IsDotEntry(const char* name) {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
@@ -37,27 +36,6 @@ bool IsScanFinding(const WIN32_FIND_DATAA& entry) {
     default:
         return false;
     }
-}
-
-bool FileStillExists(const std::string& path) {
-    char found[1024];
-    DWORD length = SearchPathA(nullptr, path.c_str(), nullptr, sizeof found, found, nullptr);
-    return length > 0 && length < sizeof found;
-}
-
-// Quarantines and deletes one finding; returns the id of the row's new state.
-// A path the quarantine cannot hold is left untouched. The attributes are
-// cleared first so that hidden and read-only files go; a file that stays gets
-// them back.
-UINT DeleteFoundFile(const std::string& path, bool announce) {
-    if (path.size() > QUARANTINE_PATH_MAX) return IDS_DELETE_FAILED;
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!FileStillExists(path)) return IDS_DELETED;
-    if (announce) ui::ShowMessage(IDS_PLEASE_WAIT);
-    if (QuarantineAndDelete(path.c_str())) return IDS_DELETED;
-    if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(path.c_str(), attributes);
-    return IDS_DELETE_FAILED;
 }
 
 }  // namespace
@@ -86,10 +64,10 @@ BOOL ScanPage::OnInitDialog() {
     m_listThreats.InsertColumn(0, ui::LoadString(IDS_COL_FILE), FILE_COLUMN_WIDTH);
     m_listThreats.InsertColumn(1, ui::LoadString(IDS_COL_SCAN_STATE), STATE_COLUMN_WIDTH);
 
-    SetUpImageButton(m_btnStartScan, IDC_SCAN_START, IDB_SCAN);
-    SetUpImageButton(m_btnStopScan, IDC_SCAN_STOP, IDB_STOP);
-    SetUpImageButton(m_btnDelete, IDC_SCAN_DELETE, IDB_DELETE);
-    SetUpImageButton(m_btnDeleteAll, IDC_SCAN_DELETE_ALL, IDB_DELETE);
+    SetUpPageButton(m_btnStartScan, Hwnd(), IDC_SCAN_START, IDB_SCAN);
+    SetUpPageButton(m_btnStopScan, Hwnd(), IDC_SCAN_STOP, IDB_STOP);
+    SetUpPageButton(m_btnDelete, Hwnd(), IDC_SCAN_DELETE, IDB_DELETE);
+    SetUpPageButton(m_btnDeleteAll, Hwnd(), IDC_SCAN_DELETE_ALL, IDB_DELETE);
 
     m_fontStatus.Reset(CreateFontA(20, 10, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Arial"));
@@ -100,14 +78,6 @@ BOOL ScanPage::OnInitDialog() {
     OnCommandId(IDC_SCAN_DELETE, [this] { OnDelete(); });
     OnCommandId(IDC_SCAN_DELETE_ALL, [this] { OnDeleteAll(); });
     return TRUE;
-}
-
-void ScanPage::SetUpImageButton(ImageButton& button, int id, int bitmapId) {
-    button.SubclassDlgItem(id, Hwnd());
-    button.LoadBitmapPair(bitmapId, WHITE, 0, WHITE);
-    button.SetImagePlacement(IMAGE_ABOVE_CAPTION);
-    button.EnableHoverFrame(false);
-    button.SetPointerCursor(IDCUR_HAND);
 }
 
 void ScanPage::EnableWorkButtons(bool enable) {
@@ -216,7 +186,7 @@ void ScanPage::OnDelete() {
     } else {
         const std::string path = m_listThreats.GetItemText(row, 0);
         if (ui::ShowMessage(ui::LoadString(IDS_DELETE_PREFIX) + path + "?", MB_OKCANCEL) == IDOK)
-            m_listThreats.SetItemText(row, 1, ui::LoadString(DeleteFoundFile(path, true)));
+            m_listThreats.SetItemText(row, 1, ui::LoadString(DeleteFinding(path, true)));
     }
     EnableWindow(m_btnStartScan.Hwnd(), TRUE);
 }
@@ -240,7 +210,7 @@ unsigned ScanPage::DeleteAllThreadProc(ScanPage* page) {
     // Rows already marked are done again: a file already gone is "Deleted".
     for (int row = 0; row < rows && !page->m_bClosing; ++row) {
         const std::string path = page->m_listThreats.GetItemText(row, 0);
-        page->m_listThreats.SetItemText(row, 1, ui::LoadString(DeleteFoundFile(path, false)));
+        page->m_listThreats.SetItemText(row, 1, ui::LoadString(DeleteFinding(path, false)));
     }
     page->EnableWorkButtons(true);
     return 0;

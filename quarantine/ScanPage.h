@@ -47,7 +47,6 @@ protected:
 private:
     static unsigned ScanThreadProc(ScanPage* page);
     static unsigned DeleteAllThreadProc(ScanPage* page);
-    void SetUpImageButton(ImageButton& button, int id, int bitmapId);
     void EnableWorkButtons(bool enable);
     void AddFinding(const std::string& path);
 

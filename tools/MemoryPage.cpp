@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "app/MainDialog.h"
+#include "controls/PageButton.h"
 #include "quarantine/QuarantineStore.h"
 #include "ui/Dpi.h"
 #include "ui/MessageBox.h"
@@ -15,11 +16,9 @@
 
 namespace {
 
-const COLORREF WHITE = RGB(255, 255, 255);
 const int PROCESS_COLUMN_WIDTH = 200;
 const int SECURITY_COLUMN_WIDTH = 120;
 const int PATH_COLUMN_WIDTH = 500;
-const int IMAGE_ABOVE_CAPTION = 1;
 const int PATH_BUFFER = 256;
 const char UNKNOWN_PATH[] = "Unknown";
 // An ended process lets go of its program file within moments; this is the
@@ -263,11 +262,7 @@ BOOL MemoryPage::OnInitDialog() {
     m_list.InsertColumn(1, ui::LoadString(IDS_COL_SECURITY), SECURITY_COLUMN_WIDTH);
     m_list.InsertColumn(2, ui::LoadString(IDS_COL_PROCESS_PATH), PATH_COLUMN_WIDTH);
 
-    m_btnTerminate.SubclassDlgItem(IDC_MEMORY_TERMINATE, Hwnd());
-    m_btnTerminate.LoadBitmapPair(IDB_DELETE, WHITE, 0, WHITE);
-    m_btnTerminate.SetImagePlacement(IMAGE_ABOVE_CAPTION);
-    m_btnTerminate.EnableHoverFrame(false);
-    m_btnTerminate.SetPointerCursor(IDCUR_HAND);
+    SetUpPageButton(m_btnTerminate, Hwnd(), IDC_MEMORY_TERMINATE, IDB_DELETE);
     OnCommandId(IDC_MEMORY_TERMINATE, [this] { OnTerminate(); });
 
     // The list stays empty until the monitor's first pass.

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/MainDialog.h"
+#include "controls/PageButton.h"
 #include "tools/DiskCleanup.h"
 #include "tools/RegistryRepair.h"
 #include "ui/MessageBox.h"
@@ -15,10 +16,8 @@
 
 namespace {
 
-const COLORREF WHITE = RGB(255, 255, 255);
 const int CONTENT_COLUMN_WIDTH = 500;
 const int STATE_COLUMN_WIDTH = 235;
-const int IMAGE_ABOVE_CAPTION = 1;
 const char SHUTDOWN_PRIVILEGE[] = "SeShutdownPrivilege";
 
 // GetTempPathA's buffer; the path it gives ends in a backslash.
@@ -84,10 +83,10 @@ void RepairPage::DoDataExchange(ui::DataExchange& dx) {
 
 BOOL RepairPage::OnInitDialog() {
     Dialog::OnInitDialog();
-    SetUpImageButton(m_btnRepairRegistry, IDC_REPAIR_REGISTRY, IDB_REPAIR_REGISTRY, IDS_TIP_REPAIR_REGISTRY);
-    SetUpImageButton(m_btnCleanup, IDC_REPAIR_CLEANUP, IDB_CLEANUP, IDS_TIP_CLEANUP);
-    SetUpImageButton(m_btnShutdown, IDC_REPAIR_SHUTDOWN, IDB_SHUTDOWN, IDS_TIP_SHUTDOWN);
-    SetUpImageButton(m_btnCancelShutdown, IDC_REPAIR_CANCEL_SHUTDOWN, IDB_CANCEL_SHUTDOWN, IDS_TIP_CANCEL_SHUTDOWN);
+    SetUpPageButton(m_btnRepairRegistry, Hwnd(), IDC_REPAIR_REGISTRY, IDB_REPAIR_REGISTRY, IDS_TIP_REPAIR_REGISTRY);
+    SetUpPageButton(m_btnCleanup, Hwnd(), IDC_REPAIR_CLEANUP, IDB_CLEANUP, IDS_TIP_CLEANUP);
+    SetUpPageButton(m_btnShutdown, Hwnd(), IDC_REPAIR_SHUTDOWN, IDB_SHUTDOWN, IDS_TIP_SHUTDOWN);
+    SetUpPageButton(m_btnCancelShutdown, Hwnd(), IDC_REPAIR_CANCEL_SHUTDOWN, IDB_CANCEL_SHUTDOWN, IDS_TIP_CANCEL_SHUTDOWN);
 
     m_list.SetExtendedStyle(LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
     m_list.InsertColumn(0, ui::LoadString(IDS_COL_CONTENT), CONTENT_COLUMN_WIDTH);
@@ -96,15 +95,6 @@ BOOL RepairPage::OnInitDialog() {
     SendDlgItemMessageA(Hwnd(), IDC_REPAIR_DELAY_MINUTES, EM_LIMITTEXT, SHUTDOWN_DELAY_DIGITS, 0);
     SetDlgItemTextA(Hwnd(), IDC_REPAIR_SHUTDOWN_STATE, ui::LoadString(IDS_INACTIVE).c_str());
     return TRUE;
-}
-
-void RepairPage::SetUpImageButton(ImageButton& button, int id, int bitmapId, UINT tipId) {
-    button.SubclassDlgItem(id, Hwnd());
-    button.LoadBitmapPair(bitmapId, WHITE, 0, WHITE);
-    button.SetImagePlacement(IMAGE_ABOVE_CAPTION, true);
-    button.SetTipText(ui::LoadString(tipId).c_str(), true);
-    button.EnableHoverFrame(false, true);
-    button.SetPointerCursor(IDCUR_HAND, true);
 }
 
 void RepairPage::EnableToolButtons(bool enable) {

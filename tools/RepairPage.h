@@ -53,7 +53,6 @@ protected:
 private:
     static unsigned RepairRegistryThread(RepairPage* page);
     static unsigned CleanupThread(RepairPage* page);
-    void SetUpImageButton(ImageButton& button, int id, int bitmapId, UINT tipId);
     void EnableToolButtons(bool enable);
     // Inserts a result row at m_nRowCount (worker threads).
     void AddResultRow(const std::string& content, UINT stateTextId);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "controls/PageButton.h"
 #include "ui/Guards.h"
 #include "ui/MessageBox.h"
 #include "ui/Strings.h"
@@ -12,11 +13,9 @@
 
 namespace {
 
-const COLORREF WHITE = RGB(255, 255, 255);
 const int APPLICATION_COLUMN_WIDTH = 120;
 const int COMMAND_COLUMN_WIDTH = 400;
 const int LOCATION_COLUMN_WIDTH = 300;
-const int IMAGE_ABOVE_CAPTION = 1;
 const int KEY_PATH_BUFFER = 256;
 
 const char CURRENT_USER[] = "HKEY_CURRENT_USER";
@@ -182,21 +181,13 @@ BOOL StartupPage::OnInitDialog() {
     m_listStartup.InsertColumn(1, ui::LoadString(IDS_COL_COMMAND), COMMAND_COLUMN_WIDTH);
     m_listStartup.InsertColumn(2, ui::LoadString(IDS_COL_LOCATION), LOCATION_COLUMN_WIDTH);
 
-    SetUpImageButton(m_btnRefresh, IDC_STARTUP_REFRESH, IDB_REFRESH);
-    SetUpImageButton(m_btnDelete, IDC_STARTUP_DELETE, IDB_DELETE);
+    SetUpPageButton(m_btnRefresh, Hwnd(), IDC_STARTUP_REFRESH, IDB_REFRESH);
+    SetUpPageButton(m_btnDelete, Hwnd(), IDC_STARTUP_DELETE, IDB_DELETE);
     OnCommandId(IDC_STARTUP_REFRESH, [this] { RefreshList(); });
     OnCommandId(IDC_STARTUP_DELETE, [this] { OnDelete(); });
 
     RefreshList();
     return TRUE;
-}
-
-void StartupPage::SetUpImageButton(ImageButton& button, int id, int bitmapId) {
-    button.SubclassDlgItem(id, Hwnd());
-    button.LoadBitmapPair(bitmapId, WHITE, 0, WHITE);
-    button.SetImagePlacement(IMAGE_ABOVE_CAPTION);
-    button.EnableHoverFrame(false);
-    button.SetPointerCursor(IDCUR_HAND);
 }
 
 void StartupPage::RefreshList() {

@@ -45,7 +45,6 @@ protected:
     void DoDataExchange(ui::DataExchange& dx) override;
 
 private:
-    void SetUpImageButton(ImageButton& button, int id, int bitmapId);
 
     ImageButton m_btnRefresh;
     ImageButton m_btnDelete;

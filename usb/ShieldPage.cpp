@@ -1,6 +1,7 @@
 #include "usb/ShieldPage.h"
 
-#include "quarantine/QuarantineStore.h"
+#include "controls/PageButton.h"
+#include "quarantine/FindingDeletion.h"
 #include "ui/Dpi.h"
 #include "ui/MessageBox.h"
 #include "ui/Strings.h"
@@ -8,10 +9,8 @@
 
 namespace {
 
-const COLORREF WHITE = RGB(255, 255, 255);
 const int THREAT_COLUMN_WIDTH = 600;
 const int STATE_COLUMN_WIDTH = 135;
-const int IMAGE_ABOVE_CAPTION = 1;
 
 // The delete-all thread's steps that touch the page run on the UI thread, so
 // that a root scan cannot come between a generation check and its effect.
@@ -28,26 +27,6 @@ bool IsRootFinding(const WIN32_FIND_DATAA& entry) {
     int type = GetRiskyFileTypeOf(entry.cFileName, entry.dwFileAttributes);
     if (type == RISKY_INF) return true;
     return (entry.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) && type > 0;
-}
-
-bool FileStillExists(const std::string& path) {
-    char found[1024];
-    DWORD length = SearchPathA(nullptr, path.c_str(), nullptr, sizeof found, found, nullptr);
-    return length > 0 && length < sizeof found;
-}
-
-// Quarantines and deletes one finding; returns the state text's id. The
-// attributes are cleared first so that hidden and read-only files go; when
-// the file stays, it gets them back, so that a failed delete never leaves a
-// file unhidden.
-UINT DeleteFinding(const std::string& path, bool announce) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!FileStillExists(path)) return IDS_DELETED;
-    if (announce) ui::ShowMessage(IDS_PLEASE_WAIT);
-    if (QuarantineAndDelete(path.c_str())) return IDS_DELETED;
-    if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(path.c_str(), attributes);
-    return IDS_DELETE_FAILED;
 }
 
 }  // namespace
@@ -79,22 +58,14 @@ BOOL ShieldPage::OnInitDialog() {
     m_list.InsertColumn(0, ui::LoadString(IDS_COL_THREAT), THREAT_COLUMN_WIDTH);
     m_list.InsertColumn(1, ui::LoadString(IDS_COL_STATE), STATE_COLUMN_WIDTH);
 
-    SetUpImageButton(m_btnDelete, IDC_SHIELD_DELETE, IDB_DELETE, true);
-    SetUpImageButton(m_btnDeleteAll, IDC_SHIELD_DELETE_ALL, IDB_DELETE, true);
+    SetUpPageButton(m_btnDelete, Hwnd(), IDC_SHIELD_DELETE, IDB_DELETE);
+    SetUpPageButton(m_btnDeleteAll, Hwnd(), IDC_SHIELD_DELETE_ALL, IDB_DELETE);
     // A decoration: no command, so no hand pointer either.
-    SetUpImageButton(m_btnEmblem, IDC_SHIELD_EMBLEM, IDB_SHIELD_EMBLEM, false);
+    SetUpPageButton(m_btnEmblem, Hwnd(), IDC_SHIELD_EMBLEM, IDB_SHIELD_EMBLEM, 0, false);
 
     OnCommandId(IDC_SHIELD_DELETE, [this] { OnDelete(); });
     OnCommandId(IDC_SHIELD_DELETE_ALL, [this] { OnDeleteAll(); });
     return TRUE;
-}
-
-void ShieldPage::SetUpImageButton(ImageButton& button, int id, int bitmapId, bool pointer) {
-    button.SubclassDlgItem(id, Hwnd());
-    button.LoadBitmapPair(bitmapId, WHITE, 0, WHITE);
-    button.SetImagePlacement(IMAGE_ABOVE_CAPTION);
-    button.EnableHoverFrame(false);
-    if (pointer) button.SetPointerCursor(IDCUR_HAND);
 }
 
 void ShieldPage::EnableButtons(bool enable) {

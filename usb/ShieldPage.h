@@ -58,7 +58,6 @@ private:
 
     static unsigned DeleteAllThreadProc(ShieldPage* page);
     void EnableButtons(bool enable);
-    void SetUpImageButton(ImageButton& button, int id, int bitmapId, bool pointer);
     // UI-thread halves of the delete-all thread's steps.
     bool OnClaimRow(size_t row);
     void OnRowState(size_t row, UINT stateId);

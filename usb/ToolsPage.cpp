@@ -1,16 +1,10 @@
 #include "usb/ToolsPage.h"
 
+#include "controls/PageButton.h"
 #include "ui/Guards.h"
 #include "ui/Strings.h"
 #include "usb/Immunity.h"
 #include "usb/SafeRemoval.h"
-
-namespace {
-
-const COLORREF WHITE = RGB(255, 255, 255);
-const int IMAGE_ABOVE_CAPTION = 1;
-
-}  // namespace
 
 void ToolsPage::DoDataExchange(ui::DataExchange& dx) {
     dx.Control(IDC_TOOLS_IMMUNITY_TEXT, m_immunityText);
@@ -19,9 +13,9 @@ void ToolsPage::DoDataExchange(ui::DataExchange& dx) {
 
 BOOL ToolsPage::OnInitDialog() {
     Dialog::OnInitDialog();
-    SetUpImageButton(m_btnImmunize, IDC_TOOLS_IMMUNIZE, IDB_IMMUNIZE, IDS_TIP_IMMUNIZE);
-    SetUpImageButton(m_btnCancelImmunity, IDC_TOOLS_CANCEL_IMMUNITY, IDB_CANCEL_IMMUNITY, IDS_TIP_CANCEL_IMMUNITY);
-    SetUpImageButton(m_btnSafeRemove, IDC_TOOLS_SAFE_REMOVE, IDB_SAFE_REMOVE, IDS_TIP_SAFE_REMOVE);
+    SetUpPageButton(m_btnImmunize, Hwnd(), IDC_TOOLS_IMMUNIZE, IDB_IMMUNIZE, IDS_TIP_IMMUNIZE);
+    SetUpPageButton(m_btnCancelImmunity, Hwnd(), IDC_TOOLS_CANCEL_IMMUNITY, IDB_CANCEL_IMMUNITY, IDS_TIP_CANCEL_IMMUNITY);
+    SetUpPageButton(m_btnSafeRemove, Hwnd(), IDC_TOOLS_SAFE_REMOVE, IDB_SAFE_REMOVE, IDS_TIP_SAFE_REMOVE);
     m_immunityText.SetText(ui::LoadString(IDS_IMMUNITY_EXPLAINED));
     m_removalText.SetText(ui::LoadString(IDS_REMOVAL_EXPLAINED));
 
@@ -29,15 +23,6 @@ BOOL ToolsPage::OnInitDialog() {
     OnCommandId(IDC_TOOLS_CANCEL_IMMUNITY, [this] { OnCancelImmunity(); });
     OnCommandId(IDC_TOOLS_SAFE_REMOVE, [this] { OnSafelyRemove(); });
     return TRUE;
-}
-
-void ToolsPage::SetUpImageButton(ImageButton& button, int id, int bitmapId, UINT tipId) {
-    button.SubclassDlgItem(id, Hwnd());
-    button.LoadBitmapPair(bitmapId, WHITE, 0, WHITE);
-    button.SetImagePlacement(IMAGE_ABOVE_CAPTION);
-    button.EnableHoverFrame(false);
-    button.SetPointerCursor(IDCUR_HAND);
-    button.SetTipText(ui::LoadString(tipId).c_str(), true);
 }
 
 // The page draws nothing of its own: its controls paint themselves.

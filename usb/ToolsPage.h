@@ -31,7 +31,6 @@ protected:
     void OnPaint() override;
 
 private:
-    void SetUpImageButton(ImageButton& button, int id, int bitmapId, UINT tipId);
 
     ImageButton m_btnImmunize;
     ImageButton m_btnCancelImmunity;

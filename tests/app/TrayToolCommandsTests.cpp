@@ -7,7 +7,6 @@
 #include <string>
 
 #include "app/MainDialog.h"
-#include "app/TrayIcon.h"
 #include "tests/common/TestSupport.h"
 #include "usb/Immunity.h"
 #include "usb/ProcessTools.h"
@@ -17,14 +16,6 @@ namespace {
 
 const char POLICIES_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
 const char SHELL_STAND_IN[] = "C:\\vxtrayshell\\explorer.exe";
-
-bool TrayIconPresent(HWND window) {
-    NOTIFYICONDATAA probe;
-    FillTrayIconData(probe, window);
-    BOOL present = Shell_NotifyIconA(NIM_MODIFY, &probe);
-    DestroyIcon(probe.hIcon);
-    return present != FALSE;
-}
 
 // No volume can be locked: every drive gets the log-off question.
 BOOL LockFails(HANDLE, DWORD code, void*, DWORD) {
@@ -103,7 +94,7 @@ TEST_F(TrayToolCommands, SafeRemovalAsksAndTheWindowStaysHiddenWithItsIconAndASh
         Choose(ID_TRAY_SAFE_REMOVE);
         vxtest::PumpFor(200);
         EXPECT_FALSE(IsWindowVisible(dialog.Hwnd()));
-        EXPECT_TRUE(TrayIconPresent(dialog.Hwnd()));
+        EXPECT_TRUE(vxtest::TrayIconPresent(dialog.Hwnd()));
         EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(shell.hProcess, 0)) << "the shell was ended";
         // A process with the shell's path runs again.
         vxtest::PumpUntil([&] {

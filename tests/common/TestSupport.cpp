@@ -578,3 +578,48 @@ HWND LetMouseReach(HWND control) {
 }
 
 }  // namespace vxtest
+
+// ---- the OS family
+
+namespace vxtest {
+
+namespace {
+
+DWORD g_platformId;
+bool g_versionSucceeds;
+
+BOOL ReportPlatform(OSVERSIONINFOA* info) {
+    EXPECT_EQ(148u, info->dwOSVersionInfoSize);
+    if (!g_versionSucceeds) return FALSE;
+    info->dwMajorVersion = g_platformId == VER_PLATFORM_WIN32_NT ? 5 : 4;
+    info->dwPlatformId = g_platformId;
+    return TRUE;
+}
+
+}  // namespace
+
+PlatformStandIn::PlatformStandIn(DWORD platformId, bool succeeds) {
+    g_platformId = platformId;
+    g_versionSucceeds = succeeds;
+    m_replaced = SetOsVersionQueryForTest(ReportPlatform);
+}
+
+PlatformStandIn::~PlatformStandIn() { SetOsVersionQueryForTest(m_replaced); }
+
+}  // namespace vxtest
+
+// ---- list views
+
+namespace vxtest {
+
+std::string ColumnTitle(HWND list, int column) {
+    char title[256] = "";
+    LVCOLUMNA col = {};
+    col.mask = LVCF_TEXT;
+    col.pszText = title;
+    col.cchTextMax = sizeof title;
+    if (!SendMessageA(list, LVM_GETCOLUMNA, column, reinterpret_cast<LPARAM>(&col))) return std::string();
+    return title;
+}
+
+}  // namespace vxtest

@@ -160,3 +160,33 @@ private:
 HWND LetMouseReach(HWND control);
 
 }  // namespace vxtest
+
+// ---- the OS family
+
+#include "usb/SystemSeams.h"
+
+namespace vxtest {
+
+// While alive, the OS version reports `platformId` (or fails when `succeeds`
+// is false). Checks the size field the caller set.
+class PlatformStandIn {
+public:
+    explicit PlatformStandIn(DWORD platformId, bool succeeds = true);
+    ~PlatformStandIn();
+    PlatformStandIn(const PlatformStandIn&) = delete;
+    PlatformStandIn& operator=(const PlatformStandIn&) = delete;
+
+private:
+    OsVersionQuery m_replaced;
+};
+
+}  // namespace vxtest
+
+// ---- list views
+
+namespace vxtest {
+
+// The title of the list view's column `column`; empty when there is none.
+std::string ColumnTitle(HWND list, int column);
+
+}  // namespace vxtest

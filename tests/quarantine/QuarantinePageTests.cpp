@@ -64,14 +64,7 @@ std::string ToolTipText(const ImageButton& button) {
 TEST_F(QuarantinePageTest, ColumnsAndButtonTips) {
     const char* titles[] = {"Origin", "Quarantine"};
     for (int column = 0; column < 2; ++column) {
-        char title[32] = "";
-        LVCOLUMNA col = {};
-        col.mask = LVCF_TEXT;
-        col.pszText = title;
-        col.cchTextMax = sizeof title;
-        ASSERT_TRUE(
-            SendMessageA(page.Quarantined().Hwnd(), LVM_GETCOLUMNA, column, reinterpret_cast<LPARAM>(&col)));
-        EXPECT_STREQ(titles[column], title);
+        EXPECT_EQ(titles[column], vxtest::ColumnTitle(page.Quarantined().Hwnd(), column));
         EXPECT_EQ(410, SendMessageA(page.Quarantined().Hwnd(), LVM_GETCOLUMNWIDTH, column, 0));
     }
     EXPECT_EQ(static_cast<LRESULT>(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT),

@@ -165,13 +165,7 @@ TEST_F(ScanPageTest, StartsEmptyWithItsColumnsAndImageButtons) {
               SendMessageA(page.Findings().Hwnd(), LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
     const std::pair<const char*, int> columns[] = {{"File", 600}, {"State", 135}};
     for (int column = 0; column < 2; ++column) {
-        char title[32] = "";
-        LVCOLUMNA col = {};
-        col.mask = LVCF_TEXT;
-        col.pszText = title;
-        col.cchTextMax = sizeof title;
-        ASSERT_TRUE(SendMessageA(page.Findings().Hwnd(), LVM_GETCOLUMNA, column, reinterpret_cast<LPARAM>(&col)));
-        EXPECT_STREQ(columns[column].first, title);
+        EXPECT_EQ(columns[column].first, vxtest::ColumnTitle(page.Findings().Hwnd(), column));
         EXPECT_EQ(columns[column].second, SendMessageA(page.Findings().Hwnd(), LVM_GETCOLUMNWIDTH, column, 0));
     }
     for (HWND button : {page.ScanButton(), page.StopButton(), page.DeleteButton(), page.DeleteAllButton()})

@@ -293,15 +293,8 @@ TEST_F(RepairPageControls, FourImageButtonsWithTheirPicturesAndTooltipsAndTheRes
               SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
     EXPECT_EQ(ui::ScaleForDpi(500), SendMessageA(list, LVM_GETCOLUMNWIDTH, 0, 0));
     EXPECT_EQ(ui::ScaleForDpi(235), SendMessageA(list, LVM_GETCOLUMNWIDTH, 1, 0));
-    char title[32] = {};
-    LVCOLUMNA column = {};
-    column.mask = LVCF_TEXT;
-    column.pszText = title;
-    column.cchTextMax = sizeof title;
-    ASSERT_TRUE(SendMessageA(list, LVM_GETCOLUMNA, 0, reinterpret_cast<LPARAM>(&column)));
-    EXPECT_STREQ("Content", title);
-    ASSERT_TRUE(SendMessageA(list, LVM_GETCOLUMNA, 1, reinterpret_cast<LPARAM>(&column)));
-    EXPECT_STREQ("State", title);
+    EXPECT_EQ("Content", vxtest::ColumnTitle(list, 0));
+    EXPECT_EQ("State", vxtest::ColumnTitle(list, 1));
 }
 
 }  // namespace

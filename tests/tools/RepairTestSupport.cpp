@@ -22,15 +22,6 @@ BOOL RecordExitWindows(UINT flags, DWORD reason) {
     return TRUE;
 }
 
-DWORD g_platformId = VER_PLATFORM_WIN32_NT;
-bool g_platformSucceeds = true;
-
-BOOL ReportPlatform(OSVERSIONINFOA* info) {
-    if (!g_platformSucceeds) return FALSE;
-    info->dwPlatformId = g_platformId;
-    return TRUE;
-}
-
 }  // namespace
 
 std::vector<Row> Rows(ui::ListView& list) {
@@ -72,13 +63,6 @@ std::vector<ExitWindowsCallRecord> ExitWindowsRecorder::Calls() const {
     std::lock_guard<std::mutex> hold(g_callsLock);
     return g_calls;
 }
-
-PlatformStandIn::PlatformStandIn(DWORD platformId, bool succeeds) : m_replaced(SetOsVersionQueryForTest(ReportPlatform)) {
-    g_platformId = platformId;
-    g_platformSucceeds = succeeds;
-}
-
-PlatformStandIn::~PlatformStandIn() { SetOsVersionQueryForTest(m_replaced); }
 
 ButtonsAtEachRow::ButtonsAtEachRow(HWND list, HWND repairButton, HWND cleanupButton)
     : m_list(list), m_repair(repairButton), m_cleanup(cleanupButton) {

@@ -1,6 +1,6 @@
 // Shared by the repair page's tests: the page in a stand-in for the main
-// window, its result rows, and the stand-ins for the end of the session and
-// the OS family.
+// window, its result rows, and the stand-in for the end of the session (the
+// OS family's is vxtest::PlatformStandIn).
 #pragma once
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -38,18 +38,6 @@ public:
 
 private:
     SessionExit m_replaced;
-};
-
-// While alive, the OS version reports `platformId`, or fails.
-class PlatformStandIn {
-public:
-    explicit PlatformStandIn(DWORD platformId, bool succeeds = true);
-    ~PlatformStandIn();
-    PlatformStandIn(const PlatformStandIn&) = delete;
-    PlatformStandIn& operator=(const PlatformStandIn&) = delete;
-
-private:
-    OsVersionQuery m_replaced;
 };
 
 // Records, at each row inserted into `list`, whether either tool button was

@@ -152,7 +152,7 @@ TEST_F(TimedShutdown, OtherTimersDoNotCount) {
 TEST_F(TimedShutdown, OnTheWindows9xFamilyAndWhenTheVersionIsUnknownTheCallIsMadeDirectly) {
     for (bool versionKnown : {true, false}) {
         ExitWindowsRecorder recorder;
-        repairtest::PlatformStandIn platform(VER_PLATFORM_WIN32_WINDOWS, versionKnown);
+        vxtest::PlatformStandIn platform(VER_PLATFORM_WIN32_WINDOWS, versionKnown);
         Start("0");
         Tick();
         ASSERT_EQ(1u, recorder.Calls().size()) << versionKnown;

@@ -10,8 +10,8 @@
 using usbtest::BusTypeStandIn;
 using vxtest::DosDeviceOverride;
 using usbtest::ListUsbDrives;
-using usbtest::PlatformStandIn;
 using usbtest::RecordedFixedDrives;
+using vxtest::PlatformStandIn;
 
 // The main sandbox: C: G: W: fixed, E: F: removable, H: CD-ROM, N: network.
 class DriveInventoryTest : public testing::Test {

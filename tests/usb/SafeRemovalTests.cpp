@@ -450,7 +450,7 @@ TEST_F(SafeRemovalTest, OnTheNineXFamilyProcessesEndButNothingIsEjected) {
     HANDLE onC = Start("C:\\vxtools\\keeper.exe");
     HANDLE shell = Start(SHELL_STAND_IN);
     {
-        usbtest::PlatformStandIn nineX(VER_PLATFORM_WIN32_WINDOWS);
+        vxtest::PlatformStandIn nineX(VER_PLATFORM_WIN32_WINDOWS);
         vxtest::ExpectMessage(QUESTION, IDOK);
         SafelyRemoveUsbDrives();
     }

@@ -81,17 +81,6 @@ BOOL ReportBusType(HANDLE volume, STORAGE_PROPERTY_QUERY* query, DWORD querySize
     return TRUE;
 }
 
-DWORD g_platformId;
-bool g_versionSucceeds;
-
-BOOL ReportPlatform(OSVERSIONINFOA* info) {
-    EXPECT_EQ(148u, info->dwOSVersionInfoSize);
-    if (!g_versionSucceeds) return FALSE;
-    info->dwMajorVersion = g_platformId == VER_PLATFORM_WIN32_NT ? 5 : 4;
-    info->dwPlatformId = g_platformId;
-    return TRUE;
-}
-
 }  // namespace
 
 BusTypeStandIn::BusTypeStandIn(STORAGE_BUS_TYPE bus, bool succeeds) {
@@ -107,13 +96,5 @@ bool BusTypeStandIn::OpenedWithDataAccess() const { return g_dataAccess; }
 BusTypeStandIn::~BusTypeStandIn() { SetStoragePropertyQueryForTest(m_replaced); }
 
 int BusTypeStandIn::Queries() const { return g_queries; }
-
-PlatformStandIn::PlatformStandIn(DWORD platformId, bool succeeds) {
-    g_platformId = platformId;
-    g_versionSucceeds = succeeds;
-    m_replaced = SetOsVersionQueryForTest(ReportPlatform);
-}
-
-PlatformStandIn::~PlatformStandIn() { SetOsVersionQueryForTest(m_replaced); }
 
 }  // namespace usbtest

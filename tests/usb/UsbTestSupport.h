@@ -1,6 +1,6 @@
-// Helpers for the drive tests: stand-ins for the two system queries Wine
-// cannot answer as Windows does, and a way to take drive letters away for
-// real while a test runs.
+// Helpers for the drive tests: a stand-in for the bus-type query Wine cannot
+// answer as Windows does (the OS family's is vxtest::PlatformStandIn), and a
+// way to take drive letters away for real while a test runs.
 #pragma once
 #include <windows.h>
 #include <winioctl.h>
@@ -34,19 +34,5 @@ public:
 private:
     StoragePropertyQuery m_replaced;
 };
-
-// While alive, the OS version reports `platformId` (or fails when `succeeds`
-// is false). Checks the size field the caller set.
-class PlatformStandIn {
-public:
-    explicit PlatformStandIn(DWORD platformId, bool succeeds = true);
-    ~PlatformStandIn();
-    PlatformStandIn(const PlatformStandIn&) = delete;
-    PlatformStandIn& operator=(const PlatformStandIn&) = delete;
-
-private:
-    OsVersionQuery m_replaced;
-};
-
 
 }  // namespace usbtest
