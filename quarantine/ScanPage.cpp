@@ -4,6 +4,7 @@
 
 #include "controls/PageButton.h"
 #include "quarantine/FindingDeletion.h"
+#include "ui/Dpi.h"
 #include "ui/MessageBox.h"
 #include "ui/Strings.h"
 #include "usb/DriveInventory.h"
@@ -69,7 +70,7 @@ BOOL ScanPage::OnInitDialog() {
     SetUpPageButton(m_btnDelete, Hwnd(), IDC_SCAN_DELETE, IDB_DELETE);
     SetUpPageButton(m_btnDeleteAll, Hwnd(), IDC_SCAN_DELETE_ALL, IDB_DELETE);
 
-    m_fontStatus.Reset(CreateFontA(20, 10, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+    m_fontStatus.Reset(CreateFontA(ui::ScaleForDpi(20), ui::ScaleForDpi(10), 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Arial"));
     m_staticStatus.SetFont(m_fontStatus);
 

@@ -29,6 +29,27 @@ bool IsRootFinding(const WIN32_FIND_DATAA& entry) {
     return (entry.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) && type > 0;
 }
 
+// While it lives, a shown page and its controls paint nothing; then the
+// whole page is invalidated once and paints with the next WM_PAINT. A hidden
+// page is left alone: redraw on would show it.
+class PagePaintBatch {
+public:
+    explicit PagePaintBatch(HWND page)
+        : m_page((GetWindowLongA(page, GWL_STYLE) & WS_VISIBLE) ? page : nullptr) {
+        if (m_page) SendMessageA(m_page, WM_SETREDRAW, FALSE, 0);
+    }
+    ~PagePaintBatch() {
+        if (!m_page) return;
+        SendMessageA(m_page, WM_SETREDRAW, TRUE, 0);
+        RedrawWindow(m_page, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    }
+    PagePaintBatch(const PagePaintBatch&) = delete;
+    PagePaintBatch& operator=(const PagePaintBatch&) = delete;
+
+private:
+    HWND m_page;
+};
+
 }  // namespace
 
 ShieldPage::ShieldPage() : Dialog(IDD_PAGE_SHIELD) {}
@@ -57,6 +78,10 @@ BOOL ShieldPage::OnInitDialog() {
     m_list.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
     m_list.InsertColumn(0, ui::LoadString(IDS_COL_THREAT), THREAT_COLUMN_WIDTH);
     m_list.InsertColumn(1, ui::LoadString(IDS_COL_STATE), STATE_COLUMN_WIDTH);
+    // The root check runs on every arrival; its texts are loaded once.
+    m_riskyText = ui::LoadString(IDS_RISKY);
+    m_threatsFoundFormat = ui::LoadString(IDS_THREATS_FOUND);
+    m_noThreatText = ui::LoadString(IDS_NO_THREAT);
 
     SetUpPageButton(m_btnDelete, Hwnd(), IDC_SHIELD_DELETE, IDB_DELETE);
     SetUpPageButton(m_btnDeleteAll, Hwnd(), IDC_SHIELD_DELETE_ALL, IDB_DELETE);
@@ -69,8 +94,10 @@ BOOL ShieldPage::OnInitDialog() {
 }
 
 void ShieldPage::EnableButtons(bool enable) {
-    EnableWindow(m_btnDelete.Hwnd(), enable);
-    EnableWindow(m_btnDeleteAll.Hwnd(), enable);
+    // Each change of state repaints the button and may move the focus: only
+    // buttons that change are touched.
+    for (HWND button : {m_btnDelete.Hwnd(), m_btnDeleteAll.Hwnd()})
+        if ((IsWindowEnabled(button) != FALSE) != enable) EnableWindow(button, enable);
 }
 
 bool ShieldPage::ScanDriveRoots(const char* letters, int count) {
@@ -83,9 +110,12 @@ bool ShieldPage::ScanDriveRoots(const char* letters, int count) {
     // A newer scan ran meanwhile and listed the drives present.
     if (generation != m_generation) return true;
 
-    const std::string risky = ui::LoadString(IDS_RISKY);
+    // The buttons, the rows and the status line change many times here, and
+    // each change of a shown control would paint at once: the page is drawn
+    // once, when the check is over.
+    PagePaintBatch batch(Hwnd());
     EnableButtons(false);
-    // One repaint for the whole list, not one per row.
+    // The list sizes its scroll bars once, not once per row.
     m_list.SetRedraw(false);
     int rows = 0;
     for (int drive = 0; drive < count; ++drive) {
@@ -99,7 +129,7 @@ bool ShieldPage::ScanDriveRoots(const char* letters, int count) {
             if (!IsRootFinding(entry)) continue;
             int row = m_list.InsertItem(rows, root + entry.cFileName);
             if (row < 0) continue;
-            m_list.SetItemText(row, 1, risky);
+            m_list.SetItemText(row, 1, m_riskyText);
             ++rows;
         } while (FindNextFileA(find, &entry));
     }
@@ -107,10 +137,10 @@ bool ShieldPage::ScanDriveRoots(const char* letters, int count) {
 
     if (rows > 0) {
         char status[1024];
-        wsprintfA(status, ui::LoadString(IDS_THREATS_FOUND).c_str(), rows);
+        wsprintfA(status, m_threatsFoundFormat.c_str(), rows);
         m_status.SetText(status);
     } else {
-        m_status.SetText(ui::LoadString(IDS_NO_THREAT));
+        m_status.SetText(m_noThreatText);
     }
     // A running delete-all keeps the buttons until it ends.
     if (!m_deleteAllRunning) EnableButtons(true);

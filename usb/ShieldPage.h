@@ -69,6 +69,10 @@ private:
     ImageButton m_btnDeleteAll;
     ImageButton m_btnEmblem;
     ui::ScopedFont m_statusFont;
+    // Texts of the root check, loaded once.
+    std::string m_riskyText;
+    std::string m_threatsFoundFormat;
+    std::string m_noThreatText;
 
     // Counts root scans; rows belong to the scan that made them. UI thread only.
     unsigned m_generation = 0;

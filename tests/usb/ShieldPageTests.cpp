@@ -309,6 +309,48 @@ TEST_P(ShieldRootScan, ListsInfFilesAndHiddenRiskyFilesOfTheRootsOnly) {
 INSTANTIATE_TEST_SUITE_P(, ShieldRootScan, testing::ValuesIn(RootCases()),
                          [](const testing::TestParamInfo<RootCase>& info) { return info.param.name; });
 
+// The check changes the buttons, the rows and the status line many times: a
+// shown page draws nothing meanwhile and is drawn once, after it.
+TEST_F(ShieldPageTest, AShownPageIsDrawnOnceAfterTheCheckWithItsButtonsDisabledDuringIt) {
+    Put({"E:\\AUTORUN.INF", NORMAL});
+    Put({"F:\\run.exe", HIDDEN});
+    SetWindowPos(page.Hwnd(), HWND_TOP, 0, 0, 750, 450, SWP_SHOWWINDOW);
+    ShowWindow(m_parent, SW_SHOWNOACTIVATE);
+    RedrawWindow(m_parent, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+
+    int buttonDraws = 0;
+    std::vector<bool> disabledAtInsert;
+    MessageWatch pageWatch(page.Hwnd(), [&](UINT msg, WPARAM, LPARAM) {
+        if (msg == WM_DRAWITEM) ++buttonDraws;
+    });
+    MessageWatch listWatch(page.Findings().Hwnd(), [&](UINT msg, WPARAM, LPARAM) {
+        if (msg == LVM_INSERTITEMA) disabledAtInsert.push_back(ButtonsDisabled());
+    });
+    Scan("EF");
+    EXPECT_EQ(0, buttonDraws) << "drawn during the check";
+    EXPECT_EQ(std::vector<bool>(2, true), disabledAtInsert);
+    EXPECT_TRUE(IsWindowVisible(page.Hwnd()));
+    EXPECT_TRUE(ButtonsEnabled());
+
+    // Everything waits for the one repaint, which shows the final state.
+    for (HWND control : {page.Findings().Hwnd(), page.Item(IDC_SHIELD_STATUS), page.DeleteButton(), page.DeleteAllButton()})
+        EXPECT_TRUE(GetUpdateRect(control, nullptr, FALSE)) << control;
+    RedrawWindow(page.Hwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    EXPECT_LE(2, buttonDraws);
+    EXPECT_EQ("2 threats found", page.StatusText());
+    ShowWindow(m_parent, SW_HIDE);
+}
+
+TEST_F(ShieldPageTest, ACheckLeavesAHiddenPageHidden) {
+    Put({"E:\\AUTORUN.INF", NORMAL});
+    ShowWindow(page.Hwnd(), SW_HIDE);
+    Scan("E");
+    EXPECT_FALSE(GetWindowLongA(page.Hwnd(), GWL_STYLE) & WS_VISIBLE);
+    EXPECT_EQ(std::vector<std::string>{"E:\\AUTORUN.INF"}, Paths());
+    EXPECT_EQ("1 threats found", page.StatusText());
+    EXPECT_TRUE(ButtonsEnabled());
+}
+
 // ---------------------------------------------------------------- single delete
 
 TEST_F(ShieldPageTest, AnEmptyListAnswersNoThreatFound) {
