@@ -15,6 +15,10 @@ cat > "$work/loader" <<'LOADER'
 echo start >> "$COUNT_FILE"
 case $BEHAVIOUR in
   silent-crash) exit 3 ;;
+  silent-loader-exit-once)
+    [ "$(wc -l < "$COUNT_FILE")" -gt 1 ] && { echo vx-main-entered; echo passed; exit 0; }
+    exit 1 ;;
+  slow-silent-exit) sleep 1.5; exit 1 ;;
   loader-failure) echo "wine: could not load kernel32.dll, status c0000135"; exit 1 ;;
   loader-failure-once)
     [ "$(wc -l < "$COUNT_FILE")" -gt 1 ] && { echo vx-main-entered; echo passed; exit 0; }
@@ -51,6 +55,8 @@ check() {
 }
 
 check "a crash before main() without Wine's word is not hidden" silent-crash some_tests.exe 3 1 0
+check "the loader's own silent status 1 at once is retried, loudly" silent-loader-exit-once some_tests.exe 0 2 1
+check "a silent status 1 after a program had time to run is not retried" slow-silent-exit some_tests.exe 1 1 0
 check "Wine's loader failure before main() is retried once, loudly" loader-failure some_tests.exe 1 2 1
 check "a retry that passes still leaves its trace" loader-failure-once some_tests.exe 0 2 1
 check "a failure after main() was reached is never retried" marker-then-failure some_tests.exe 1 1 0
