@@ -119,9 +119,10 @@ BOOL MainDialog::OnInitDialog() {
     ShowPage(PAGE_INFO);
     ui::Dialog::StartWorker(&MainDialog::TrayWatchThread);
     ui::Dialog::StartWorker(&MainDialog::UninstallWatchThread);
-    // The fixed disks present now, before the first look for USB drives.
-    RecordFixedDrives();
-    OnDeviceArrival();
+    // The fixed disks present now, recorded in the same walk as the first
+    // look for USB drives.
+    char letters[DRIVE_LIST_CAPACITY] = {};
+    ShowUsbDrives(letters, RecordFixedDrivesAndGetUsbDriveLetters(letters));
 
     // Settle in the notification area once the message loop runs.
     PostMessageA(Hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -284,8 +285,11 @@ LRESULT MainDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 void MainDialog::OnDeviceArrival() {
     if (m_ending) return;
     char letters[DRIVE_LIST_CAPACITY] = {};
-    int count = GetUsbDriveLetters(letters);
-    if (count == 0) return;
+    ShowUsbDrives(letters, GetUsbDriveLetters(letters));
+}
+
+void MainDialog::ShowUsbDrives(const char* letters, int count) {
+    if (m_ending || count == 0) return;
     ShowWindow(Hwnd(), SW_RESTORE);
     SetForegroundWindow(Hwnd());
     ShowPage(PAGE_SHIELD);

@@ -75,6 +75,8 @@ private:
     void ConfigurePageButton(int page);
     void CenterOnScreen();
     void FitPageButtons();
+    // With USB drives in `letters`, comes forward on the shield page and checks their roots.
+    void ShowUsbDrives(const char* letters, int count);
     static unsigned UninstallWatchThread(MainDialog* dlg);
     static unsigned TrayWatchThread(MainDialog* dlg);
     void OnTrayNotify(LPARAM mouseMessage);

@@ -94,7 +94,8 @@ void HyperlinkLabel::OnAttached() {
     }
     BuildFonts();
     FitToText();
-    LoadLinkCursor();
+    // The hand pointer is loaded when the pointer first comes: most labels
+    // are never pointed at before the program goes to the notification area.
     CreateToolTip();
 }
 
@@ -303,6 +304,7 @@ LRESULT HyperlinkLabel::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         return TRUE;
     }
     case WM_SETCURSOR:
+        LoadLinkCursor();
         if (!m_hLinkCursor) return FALSE;
         SetCursor(m_hLinkCursor);
         return TRUE;

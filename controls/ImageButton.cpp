@@ -234,8 +234,9 @@ DWORD ImageButton::SetBitmapPair(HBITMAP hoverBitmap, COLORREF hoverTransparent,
 HBITMAP ImageButton::CreateMask(HBITMAP bitmap, DWORD width, DWORD height, COLORREF transparent) {
     HBITMAP mask = CreateBitmap(static_cast<int>(width), static_cast<int>(height), 1, 1, nullptr);
     if (!mask) return nullptr;
-    ui::ScopedWindowDc screen(nullptr);
-    ui::ScopedMemoryDc colourDc(CreateCompatibleDC(screen)), maskDc(CreateCompatibleDC(screen));
+    // Memory DCs need no look at the screen's own DC: null makes them
+    // compatible with it, without a GetDC and ReleaseDC per picture.
+    ui::ScopedMemoryDc colourDc(CreateCompatibleDC(nullptr)), maskDc(CreateCompatibleDC(nullptr));
     if (!colourDc || !maskDc) {
         DeleteObject(mask);
         return nullptr;

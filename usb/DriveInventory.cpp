@@ -66,20 +66,36 @@ bool WasFixedAtStartup(char letter) {
     return false;
 }
 
+// The platform, asked once per walk and only when a fixed drive needs it.
+class PlatformOnce {
+public:
+    int Get() {
+        if (!m_known) {
+            m_platform = GetOsPlatform();
+            m_known = true;
+        }
+        return m_platform;
+    }
+
+private:
+    bool m_known = false;
+    int m_platform = 0;
+};
+
 // The Windows 9x family cannot tell the bus, so a fixed drive that was not
 // there at start-up is taken for a USB disk.
-bool IsUsbFixedDrive(char letter) {
-    if (GetOsPlatform() == OS_PLATFORM_9X) return !WasFixedAtStartup(letter);
+bool IsUsbFixedDrive(char letter, PlatformOnce& platform) {
+    if (platform.Get() == OS_PLATFORM_9X) return !WasFixedAtStartup(letter);
     return IsVolumeOnUsbBus(letter);
 }
 
-bool IsUsbDrive(char letter, UINT type) {
+bool IsUsbDrive(char letter, UINT type, PlatformOnce& platform) {
     switch (type) {
     case DRIVE_REMOVABLE:
         // A: is the floppy drive, never a USB stick.
         return letter != 'A';
     case DRIVE_FIXED:
-        return IsUsbFixedDrive(letter);
+        return IsUsbFixedDrive(letter, platform);
     default:
         return false;
     }
@@ -104,7 +120,30 @@ void RecordFixedDrives() {
 }
 
 int GetUsbDriveLetters(char letters[DRIVE_LIST_CAPACITY]) {
-    return CollectDriveLetters(letters, IsUsbDrive);
+    PlatformOnce platform;
+    return CollectDriveLetters(letters,
+                               [&platform](char letter, UINT type) { return IsUsbDrive(letter, type, platform); });
+}
+
+int RecordFixedDrivesAndGetUsbDriveLetters(char letters[DRIVE_LIST_CAPACITY]) {
+    // One walk, each drive's type asked once. A fixed drive is recorded before
+    // it is judged, so the 9x family never takes it for a USB disk, as when
+    // the two walks run one after the other.
+    ZeroMemory(g_szFixedDrives, sizeof g_szFixedDrives);
+    PlatformOnce platform;
+    int fixed = 0, count = 0;
+    DWORD mask = GetLogicalDrives();
+    for (char letter = 'A'; mask != 0; ++letter, mask >>= 1) {
+        if (!(mask & 1)) continue;
+        const bool listsFull = fixed == DRIVE_LIST_CAPACITY && count == DRIVE_LIST_CAPACITY;
+        if (listsFull) break;
+        char root[4];
+        snprintf(root, sizeof root, "%c:", letter);
+        UINT type = GetDriveTypeA(root);
+        if (type == DRIVE_FIXED && fixed < DRIVE_LIST_CAPACITY) g_szFixedDrives[fixed++] = letter;
+        if (count < DRIVE_LIST_CAPACITY && IsUsbDrive(letter, type, platform)) letters[count++] = letter;
+    }
+    return count;
 }
 
 int GetOsPlatform() {

@@ -29,6 +29,10 @@ void RecordFixedDrives();
 // thread.
 int GetUsbDriveLetters(char letters[DRIVE_LIST_CAPACITY]);
 
+// RecordFixedDrives followed by GetUsbDriveLetters, with the same results,
+// in one walk over the drives.
+int RecordFixedDrivesAndGetUsbDriveLetters(char letters[DRIVE_LIST_CAPACITY]);
+
 // OS_PLATFORM_NT, OS_PLATFORM_9X, another platform id, or 0 when the version
 // cannot be read.
 int GetOsPlatform();

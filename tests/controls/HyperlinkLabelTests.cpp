@@ -256,9 +256,10 @@ TEST_F(HyperlinkLabelTest, EmptyTemplateTextShowsTheTargetAndTheTooltipAlwaysSho
 TEST_F(HyperlinkLabelTest, HandPointerOverTheLink) {
     HyperlinkLabel link;
     ASSERT_TRUE(link.Attach(MakeStatic("Vantorix web site", SS_LEFT, {150, 40, 290, 60})));
-    ASSERT_NE(nullptr, link.LinkCursor()) << "winhlp32's hand, or the system's where it has none";
+    EXPECT_EQ(nullptr, link.LinkCursor()) << "loaded when the pointer first comes";
     EXPECT_TRUE(SendMessageA(link, WM_SETCURSOR, reinterpret_cast<WPARAM>(link.Hwnd()),
                              MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
+    ASSERT_NE(nullptr, link.LinkCursor()) << "winhlp32's hand, or the system's where it has none";
     EXPECT_EQ(link.LinkCursor(), GetCursor());
     HCURSOR before = link.LinkCursor();
     link.LoadLinkCursor();
@@ -363,11 +364,12 @@ TEST_F(HyperlinkLabelTest, FontsPointerAndTooltipAreReleasedWhenTheLabelGoes) {
         HWND window = MakeStatic("Vantorix web site", SS_LEFT, {150, 40, 290, 60});
         HyperlinkLabel link;
         ASSERT_TRUE(link.Attach(window));
-        hand = link.LinkCursor();
         tip = link.ToolTip();
         fonts[0] = link.UnderlinedFont();
         fonts[1] = link.PlainFont();
         ASSERT_TRUE(MoveMouseUntil(CentreOf(link), [&] { return link.IsOverLink(); }));
+        hand = link.LinkCursor();
+        ASSERT_NE(nullptr, hand) << "loaded when the pointer came";
         ASSERT_TRUE(MoveMouseUntil(Outside(), [&] { return !link.IsOverLink(); }));
         link.SetUnderlineMode(HyperlinkLabel::UNDERLINE_ALWAYS);
         DestroyWindow(window);

@@ -101,6 +101,44 @@ TEST_F(DriveInventoryTest, RecordFixedDrivesListsEveryFixedDriveInOrder) {
     for (int i = 3; i < DRIVE_LIST_CAPACITY; ++i) EXPECT_EQ(0, g_szFixedDrives[i]) << i;
 }
 
+// The start-up walk records the fixed drives and lists the USB drives in one
+// pass, with the results of RecordFixedDrives then GetUsbDriveLetters.
+struct StartupWalkCase {
+    const char* name;
+    DWORD platform;
+    STORAGE_BUS_TYPE bus;
+    const char* usb;
+    int busQueries;
+};
+
+class StartupWalkTest : public DriveInventoryTest, public testing::WithParamInterface<StartupWalkCase> {};
+
+TEST_P(StartupWalkTest, RecordsFixedDrivesAndListsUsbDrivesInOneWalk) {
+    PlatformStandIn os(GetParam().platform);
+    BusTypeStandIn bus(GetParam().bus);
+    memset(g_szFixedDrives, 'x', sizeof g_szFixedDrives);
+    char letters[DRIVE_LIST_CAPACITY + 1] = {};
+    letters[DRIVE_LIST_CAPACITY] = '#';
+    int count = RecordFixedDrivesAndGetUsbDriveLetters(letters);
+
+    EXPECT_EQ("CGW", RecordedFixedDrives());
+    for (int i = 3; i < DRIVE_LIST_CAPACITY; ++i) EXPECT_EQ(0, g_szFixedDrives[i]) << i;
+    ASSERT_GE(count, 0);
+    EXPECT_EQ(GetParam().usb, std::string(letters, static_cast<size_t>(count)));
+    for (int i = count; i < DRIVE_LIST_CAPACITY; ++i) EXPECT_EQ(0, letters[i]) << i;
+    EXPECT_EQ('#', letters[DRIVE_LIST_CAPACITY]);
+    // Each fixed volume is opened once, and only where the bus can be asked.
+    EXPECT_EQ(GetParam().busQueries, bus.Queries());
+    // The same answer as the two walks.
+    EXPECT_EQ(GetParam().usb, ListUsbDrives());
+}
+
+INSTANTIATE_TEST_SUITE_P(, StartupWalkTest,
+                         testing::Values(StartupWalkCase{"NtUsb", VER_PLATFORM_WIN32_NT, BusTypeUsb, "CEFGW", 3},
+                                         StartupWalkCase{"NtScsi", VER_PLATFORM_WIN32_NT, BusTypeScsi, "EF", 3},
+                                         StartupWalkCase{"NineX", VER_PLATFORM_WIN32_WINDOWS, BusTypeUsb, "EF", 0}),
+                         [](const testing::TestParamInfo<StartupWalkCase>& info) { return info.param.name; });
+
 // The Windows 9x family cannot tell the bus: a fixed drive counts when it
 // was not there at start-up.
 class NineXFamilyTest : public DriveInventoryTest {
