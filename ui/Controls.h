@@ -12,8 +12,11 @@
 
 namespace ui {
 
+// Holds its window without subclassing it: every row costs list messages,
+// and a subclassed window makes each message dearer.
 class ListView : public Window {
 public:
+    ListView() : Window(Binding::Hold) {}
     void SetExtendedStyle(DWORD style);
     // `width` is in pixels at 96 DPI.
     int InsertColumn(int column, const std::string& title, int width);

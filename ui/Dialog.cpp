@@ -379,7 +379,10 @@ void DataExchange::UnsignedInt(int controlId, unsigned& value) {
 }
 
 void DataExchange::Control(int controlId, Window& control) {
-    if (!control.Hwnd()) control.Attach(m_dialog.Item(controlId));
+    // A holding control may still keep the handle of an earlier, destroyed
+    // window of this dialog.
+    HWND item = m_dialog.Item(controlId);
+    if (control.Hwnd() != item) control.Attach(item);
 }
 
 }  // namespace ui

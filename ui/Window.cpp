@@ -2,6 +2,9 @@
 
 #include <commctrl.h>
 
+#include <mutex>
+#include <unordered_map>
+
 namespace ui {
 
 namespace {
@@ -19,6 +22,39 @@ GetWindowSubclassFn ResolveGetWindowSubclass() {
     if (!proc) proc = GetProcAddress(comctl, MAKEINTRESOURCEA(411));
     return reinterpret_cast<GetWindowSubclassFn>(reinterpret_cast<void*>(proc));
 }
+
+// Every window that has an object subclassing it, entered with the subclass
+// and removed with it. Parents look up the source of each notification; most
+// sources (list views, plain buttons) have no object, and a window property
+// lookup costs a wineserver round trip under Wine. A window missing here has
+// no object; one found here is confirmed by its subclass, since a window may
+// die without its last message (its thread ended) and its handle be reused.
+class SubclassedWindows {
+public:
+    void Add(HWND hwnd, Window* window) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_windows[hwnd] = window;
+    }
+    void Remove(HWND hwnd, Window* window) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        auto it = m_windows.find(hwnd);
+        if (it != m_windows.end() && it->second == window) m_windows.erase(it);
+    }
+    bool Contains(HWND hwnd) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_windows.count(hwnd) != 0;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::unordered_map<HWND, Window*> m_windows;
+};
+
+// Never destroyed: objects with static storage may detach during exit.
+SubclassedWindows& Subclassed() {
+    static SubclassedWindows* const windows = new SubclassedWindows;
+    return *windows;
+}
 }  // namespace
 
 Window::~Window() {
@@ -26,8 +62,21 @@ Window::~Window() {
 }
 
 bool Window::Attach(HWND hwnd) {
-    if (!hwnd || m_hwnd || FromHandle(hwnd)) return false;
-    if (!SetWindowSubclass(hwnd, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this))) return false;
+    if (!hwnd || FromHandle(hwnd)) return false;
+    if (m_binding == Binding::Hold) {
+        // A held handle whose window is gone may be replaced.
+        if (m_hwnd && m_hwnd != hwnd && IsWindow(m_hwnd)) return false;
+        m_hwnd = hwnd;
+        OnAttached();
+        return true;
+    }
+    if (m_hwnd) return false;
+    // Entered first: the subclass may see messages before this returns.
+    Subclassed().Add(hwnd, this);
+    if (!SetWindowSubclass(hwnd, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this))) {
+        Subclassed().Remove(hwnd, this);
+        return false;
+    }
     m_hwnd = hwnd;
     OnAttached();
     return true;
@@ -35,14 +84,18 @@ bool Window::Attach(HWND hwnd) {
 
 void Window::Detach() {
     if (!m_hwnd) return;
-    RemoveWindowSubclass(m_hwnd, SubclassProc, kSubclassId);
+    if (m_binding == Binding::Subclass) {
+        RemoveWindowSubclass(m_hwnd, SubclassProc, kSubclassId);
+        Subclassed().Remove(m_hwnd, this);
+    }
     m_hwnd = nullptr;
 }
 
 Window* Window::FromHandle(HWND hwnd) {
     static const GetWindowSubclassFn getWindowSubclass = ResolveGetWindowSubclass();
     DWORD_PTR ref = 0;
-    if (!hwnd || !getWindowSubclass || !getWindowSubclass(hwnd, SubclassProc, kSubclassId, &ref)) return nullptr;
+    if (!hwnd || !getWindowSubclass || !Subclassed().Contains(hwnd)) return nullptr;
+    if (!getWindowSubclass(hwnd, SubclassProc, kSubclassId, &ref)) return nullptr;
     return reinterpret_cast<Window*>(ref);
 }
 
@@ -56,6 +109,7 @@ LRESULT CALLBACK Window::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM
     self->m_current = outer;
     if (msg == WM_NCDESTROY) {
         RemoveWindowSubclass(hwnd, SubclassProc, kSubclassId);
+        Subclassed().Remove(hwnd, self);
         self->m_hwnd = nullptr;
         self->OnFinalDestroy();
     }

@@ -1,5 +1,7 @@
 // The base of every window object: a Win32 window subclassed with
 // SetWindowSubclass, tied to its C++ object by the subclass reference data.
+// A wrapper that only sends messages to its window may hold it instead,
+// without subclassing it.
 #pragma once
 #include <windows.h>
 
@@ -15,7 +17,8 @@ public:
     HWND Hwnd() const { return m_hwnd; }
     operator HWND() const { return m_hwnd; }
 
-    // Takes the window over; false when it already belongs to another object.
+    // Takes the window over (or holds it, for a holding object); false when it
+    // already belongs to another object.
     bool Attach(HWND hwnd);
     // Gives the window back to its own window procedure.
     void Detach();
@@ -45,6 +48,13 @@ public:
     static bool FilterMessage(MSG* msg);
 
 protected:
+    // A holding object keeps the handle only: none of the window's messages
+    // pass through it, so it gets no WindowProc, OnReflect or OnFinalDestroy
+    // calls, and FromHandle does not find it. Once the window is destroyed,
+    // the handle it keeps is stale until it holds another window.
+    enum class Binding { Subclass, Hold };
+    explicit Window(Binding binding) : m_binding(binding) {}
+
     // Default processing of the message being handled.
     LRESULT Default();
     // Called once the window has been taken over.
@@ -62,6 +72,7 @@ private:
     };
 
     HWND m_hwnd = nullptr;
+    Binding m_binding = Binding::Subclass;
     CurrentMessage m_current = {};
 };
 

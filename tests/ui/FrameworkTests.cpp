@@ -195,6 +195,41 @@ TEST(ListView, RowsRoundTrip) {
     DestroyWindow(parent);
 }
 
+// A page whose list is bound by the data exchange.
+class ListPage : public ui::Dialog {
+public:
+    ListPage() : Dialog(IDD_PAGE_SHIELD) {}
+    void DoDataExchange(ui::DataExchange& dx) override { dx.Control(IDC_SHIELD_LIST, list); }
+    ui::ListView list;
+};
+
+TEST(ListView, HoldsItsWindowAndTakesTheNextOneOfItsPage) {
+    HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 800, 500, nullptr, nullptr, nullptr, nullptr);
+    ListPage page;
+    // The page's window made again: the list follows it to its new control.
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(page.Create(parent));
+        HWND list = page.Item(IDC_SHIELD_LIST);
+        EXPECT_EQ(list, page.list.Hwnd()) << "round " << round;
+        EXPECT_EQ(nullptr, ui::Window::FromHandle(list)) << "held, not subclassed";
+        EXPECT_EQ(0, page.list.InsertItem(0, "E:\\AUTORUN.INF"));
+        EXPECT_EQ(1, page.list.GetItemCount());
+        page.DestroyWindow();
+    }
+    // A second holder cannot take a live window another holds.
+    HWND first = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | LVS_REPORT, 0, 0, 100, 100, parent, nullptr,
+                                 nullptr, nullptr);
+    HWND second = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | LVS_REPORT, 0, 0, 100, 100, parent, nullptr,
+                                  nullptr, nullptr);
+    ui::ListView view;
+    ASSERT_TRUE(view.Attach(first));
+    EXPECT_FALSE(view.Attach(second)) << "its window still lives";
+    DestroyWindow(first);
+    EXPECT_TRUE(view.Attach(second));
+    EXPECT_EQ(second, view.Hwnd());
+    DestroyWindow(parent);
+}
+
 // A page whose worker keeps writing into the page's static until stopped.
 class CountingPage : public ui::Dialog {
 public:
