@@ -50,15 +50,7 @@ protected:
 };
 
 std::string ToolTipText(const ImageButton& button) {
-    vxtest::LetMouseReach(button.Hwnd());
-    char text[256] = "";
-    TOOLINFOA info = {};
-    info.cbSize = sizeof info;
-    info.hwnd = button.Hwnd();
-    info.uId = 1;
-    info.lpszText = text;
-    SendMessageA(button.ToolTip(), TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&info));
-    return text;
+    return vxtest::ToolTipText(vxtest::LetMouseReach(button.Hwnd()), button.Hwnd());
 }
 
 TEST_F(QuarantinePageTest, ColumnsAndButtonTips) {
