@@ -33,8 +33,11 @@ public:
     void SetRedraw(bool redraw);
 };
 
+// The wrappers below only send messages to their controls: they hold them,
+// like the list, and leave their messages alone.
 class Animation : public Window {
 public:
+    Animation() : Window(Binding::Hold) {}
     // Opens an AVI resource of this module.
     bool Open(UINT resourceId);
     bool Play(UINT from = 0, UINT to = static_cast<UINT>(-1), UINT repeat = static_cast<UINT>(-1));
@@ -44,12 +47,14 @@ public:
 
 class Edit : public Window {
 public:
+    Edit() : Window(Binding::Hold) {}
     void SetText(const std::string& text);
     std::string GetText() const;
 };
 
 class Static : public Window {
 public:
+    Static() : Window(Binding::Hold) {}
     void SetText(const std::string& text);
     std::string GetText() const;
     void SetFont(HFONT font, bool redraw = true);

@@ -40,7 +40,7 @@ unsigned __stdcall WorkerEntry(void* arg) {
 
 }  // namespace
 
-Dialog::Dialog(UINT templateId) : m_templateId(templateId) {}
+Dialog::Dialog(UINT templateId) : Window(Binding::Procedure), m_templateId(templateId) {}
 
 Dialog::~Dialog() {
     // The derived parts are gone: a class with its own handlers or workers

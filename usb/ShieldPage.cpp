@@ -29,13 +29,14 @@ bool IsRootFinding(const WIN32_FIND_DATAA& entry) {
     return (entry.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) && type > 0;
 }
 
-// While it lives, a shown page and its controls paint nothing; then the
-// whole page is invalidated once and paints with the next WM_PAINT. A hidden
-// page is left alone: redraw on would show it.
+// While it lives, a page on screen and its controls paint nothing; then the
+// whole page is invalidated once and paints with the next WM_PAINT. A page
+// that is not on screen paints nothing anyway and is left alone: turning
+// redraw off and on costs more than the check's own rows, and redraw on
+// would show a hidden page.
 class PagePaintBatch {
 public:
-    explicit PagePaintBatch(HWND page)
-        : m_page((GetWindowLongA(page, GWL_STYLE) & WS_VISIBLE) ? page : nullptr) {
+    explicit PagePaintBatch(HWND page) : m_page(IsWindowVisible(page) ? page : nullptr) {
         if (m_page) SendMessageA(m_page, WM_SETREDRAW, FALSE, 0);
     }
     ~PagePaintBatch() {

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 
 #include "res/resource.h"
 #include "tests/common/TestSupport.h"
@@ -88,6 +89,52 @@ TEST(Dialog, ObjectSeesWmCreate) {
     EXPECT_EQ(&dialog, ui::Window::FromHandle(dialog.Hwnd()));
     dialog.DestroyWindow();
     EXPECT_EQ(nullptr, dialog.Hwnd());
+}
+
+// A skin library may put its own procedure over a dialog's. The dialog's
+// object is still found and still sees every message; once the object lets
+// go, the window keeps working through both procedures.
+WNDPROC g_procUnderForeign = nullptr;
+int g_foreignMessages = 0;
+LRESULT CALLBACK ForeignProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
+    if (msg == WM_APP + 7) ++g_foreignMessages;
+    return CallWindowProcA(g_procUnderForeign, hwnd, msg, w, l);
+}
+
+class CountingDialog : public ui::Dialog {
+public:
+    CountingDialog() : Dialog(kTemplate) {}
+    LRESULT WindowProc(UINT msg, WPARAM w, LPARAM l) override {
+        if (msg == WM_APP + 7) ++messages;
+        return Dialog::WindowProc(msg, w, l);
+    }
+    int messages = 0;
+};
+
+TEST(Dialog, AProcedurePutOverTheDialogsKeepsItFoundAndWorking) {
+    auto dialog = std::make_unique<CountingDialog>();
+    ASSERT_TRUE(dialog->Create(nullptr));
+    HWND hwnd = dialog->Hwnd();
+    g_foreignMessages = 0;
+    g_procUnderForeign = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ForeignProc)));
+    ASSERT_NE(nullptr, g_procUnderForeign);
+
+    EXPECT_EQ(dialog.get(), ui::Window::FromHandle(hwnd)) << "found under the foreign procedure";
+    SendMessageA(hwnd, WM_APP + 7, 0, 0);
+    EXPECT_EQ(1, dialog->messages);
+    EXPECT_EQ(1, g_foreignMessages);
+
+    // The object lets go while the foreign procedure stays on top.
+    dialog->Detach();
+    dialog.reset();
+    EXPECT_EQ(nullptr, ui::Window::FromHandle(hwnd));
+    SendMessageA(hwnd, WM_APP + 7, 0, 0);
+    EXPECT_EQ(2, g_foreignMessages);
+    SetWindowTextA(hwnd, "still a dialog");
+    EXPECT_EQ("still a dialog", ui::GetWindowTextString(hwnd));
+    EXPECT_TRUE(DestroyWindow(hwnd));
+    EXPECT_FALSE(IsWindow(hwnd));
 }
 
 // The Information page's template: a child page whose link labels notify clicks.
