@@ -61,7 +61,7 @@ HFONT CopyFont(HFONT font, bool underline) {
 
 }  // namespace
 
-HyperlinkLabel::HyperlinkLabel() = default;
+HyperlinkLabel::HyperlinkLabel() : Window(Binding::Procedure) {}
 
 HyperlinkLabel::~HyperlinkLabel() {
     if (Hwnd()) {

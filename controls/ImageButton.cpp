@@ -56,7 +56,7 @@ bool IsMouseMessage(UINT msg) {
 
 }  // namespace
 
-ImageButton::ImageButton() {
+ImageButton::ImageButton() : Window(Binding::Procedure) {
     ResetColors(false);
 }
 
@@ -372,7 +372,7 @@ LRESULT ImageButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         LONG type = static_cast<LONG>(wParam) & kTypeBits;
         if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) m_bDefaultButton = type == BS_DEFPUSHBUTTON;
         WPARAM ownerDraw = (wParam & ~static_cast<WPARAM>(kTypeBits)) | BS_OWNERDRAW;
-        return DefSubclassProc(Hwnd(), msg, ownerDraw, lParam);
+        return DefaultWith(msg, ownerDraw, lParam);
     }
     case WM_SETCURSOR:
         if (m_hPointer) {
@@ -421,7 +421,7 @@ LRESULT ImageButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         break;
     case WM_LBUTTONDBLCLK:
         // A quick second click is a second click.
-        return DefSubclassProc(Hwnd(), WM_LBUTTONDOWN, wParam, lParam);
+        return DefaultWith(WM_LBUTTONDOWN, wParam, lParam);
     }
     return Window::WindowProc(msg, wParam, lParam);
 }

@@ -190,9 +190,12 @@ LRESULT Window::Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT Window::Default() {
-    if (m_binding == Binding::Procedure)
-        return CallWindowProcA(m_previousProc, m_hwnd, m_current.msg, m_current.wParam, m_current.lParam);
-    return DefSubclassProc(m_hwnd, m_current.msg, m_current.wParam, m_current.lParam);
+    return DefaultWith(m_current.msg, m_current.wParam, m_current.lParam);
+}
+
+LRESULT Window::DefaultWith(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (m_binding == Binding::Procedure) return CallWindowProcA(m_previousProc, m_hwnd, msg, wParam, lParam);
+    return DefSubclassProc(m_hwnd, msg, wParam, lParam);
 }
 
 LRESULT Window::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -1,8 +1,8 @@
 // The base of every window object: a Win32 window subclassed with
 // SetWindowSubclass, tied to its C++ object by the subclass reference data.
 // A wrapper that only sends messages to its window may hold it instead,
-// without subclassing it. A window of ours from its creation (a dialog) has
-// its window procedure replaced instead, as MFC did.
+// without subclassing it. Dialogs and the program's own controls (image
+// buttons, links) have their window procedure replaced instead, as MFC did.
 #pragma once
 #include <windows.h>
 
@@ -54,16 +54,18 @@ protected:
     // calls, and FromHandle does not find it. Once the window is destroyed,
     // the handle it keeps is stale until it holds another window.
     // A procedure-owning object replaces the window procedure at attachment
-    // and calls the previous one by default. It suits windows taken over
-    // while they are created, before anyone else can subclass them: their
-    // messages then skip comctl32's subclass chain, whose every message costs
-    // two or three window-property lookups (wineserver round trips under
-    // Wine), which a page's list notifications would pay per row.
+    // and calls the previous one by default. Its messages skip comctl32's
+    // subclass chain, whose every message costs two or three window-property
+    // lookups (wineserver round trips under Wine): a page's list notifications
+    // would pay them per row, and each image button for every message of its
+    // creation and painting.
     enum class Binding { Subclass, Hold, Procedure };
     explicit Window(Binding binding) : m_binding(binding) {}
 
     // Default processing of the message being handled.
     LRESULT Default();
+    // Default processing of another message in its place.
+    LRESULT DefaultWith(UINT msg, WPARAM wParam, LPARAM lParam);
     // Called once the window has been taken over.
     virtual void OnAttached() {}
     // Called after the last message (WM_NCDESTROY); the handle is gone.
