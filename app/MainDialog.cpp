@@ -1,7 +1,6 @@
 #include "app/MainDialog.h"
 
 #include <dbt.h>
-#include <mmsystem.h>
 
 #include <algorithm>
 #include <vector>
@@ -13,6 +12,7 @@
 #include "ui/Guards.h"
 #include "ui/MessageBox.h"
 #include "ui/Strings.h"
+#include "ui/SystemLibrary.h"
 #include "usb/DriveInventory.h"
 
 HWND g_hMainWnd = nullptr;
@@ -295,8 +295,13 @@ void MainDialog::ShowUsbDrives(const char* letters, int count) {
     ShowPage(PAGE_SHIELD);
     SendDlgItemMessageA(m_pageShield.Hwnd(), IDC_SHIELD_LIST, LVM_DELETEALLITEMS, 0, 0);
     // Plays while the roots are checked; no sound device is no reason to stop.
-    PlaySoundA(MAKEINTRESOURCEA(IDR_ARRIVAL_SOUND), GetModuleHandleA(nullptr), SND_RESOURCE | SND_ASYNC);
+    ui::Dialog::StartWorker(&MainDialog::ArrivalSoundThread);
     m_pageShield.ScanDriveRoots(letters, count);
+}
+
+unsigned MainDialog::ArrivalSoundThread(MainDialog*) {
+    ui::PlayResourceSound(IDR_ARRIVAL_SOUND);
+    return 0;
 }
 
 void MainDialog::OnTrayNotify(LPARAM mouseMessage) {

@@ -79,6 +79,9 @@ private:
     void ShowUsbDrives(const char* letters, int count);
     static unsigned UninstallWatchThread(MainDialog* dlg);
     static unsigned TrayWatchThread(MainDialog* dlg);
+    // Starts the arrival sound. On a worker: the sound library is loaded and
+    // opened at the first sound, which the window need not wait for.
+    static unsigned ArrivalSoundThread(MainDialog* dlg);
     void OnTrayNotify(LPARAM mouseMessage);
 
     HICON m_hIcon;

@@ -10,6 +10,7 @@
 
 #include "res/resource.h"
 #include "ui/Guards.h"
+#include "ui/SystemLibrary.h"
 #include "usb/RiskyFiles.h"
 
 namespace {
@@ -70,6 +71,19 @@ bool DeleteAnyFile(const std::string& path) {
 }
 
 // The URL-cache record buffer: its size field set to the buffer size.
+// The URL cache's functions, from wininet.dll once clean-up first needs them.
+struct UrlCacheFunctions {
+    decltype(&FindFirstUrlCacheEntryA) findFirst =
+        ui::SystemProc<decltype(&FindFirstUrlCacheEntryA)>("wininet.dll", "FindFirstUrlCacheEntryA");
+    decltype(&FindNextUrlCacheEntryA) findNext =
+        ui::SystemProc<decltype(&FindNextUrlCacheEntryA)>("wininet.dll", "FindNextUrlCacheEntryA");
+    decltype(&DeleteUrlCacheEntryA) deleteEntry =
+        ui::SystemProc<decltype(&DeleteUrlCacheEntryA)>("wininet.dll", "DeleteUrlCacheEntryA");
+    decltype(&FindCloseUrlCache) findClose =
+        ui::SystemProc<decltype(&FindCloseUrlCache)>("wininet.dll", "FindCloseUrlCache");
+    bool Complete() const { return findFirst && findNext && deleteEntry && findClose; }
+};
+
 INTERNET_CACHE_ENTRY_INFOA* ResetRecord(std::vector<BYTE>& buffer, DWORD size) {
     if (size < sizeof(INTERNET_CACHE_ENTRY_INFOA)) size = sizeof(INTERNET_CACHE_ENTRY_INFOA);
     buffer.assign(size, 0);
@@ -144,31 +158,33 @@ bool DeleteFilesUnder(const ResultRowSink& addRow, const std::string& folder, in
 }
 
 bool ClearUrlCache(const ResultRowSink& addRow) {
+    static const UrlCacheFunctions cache;
+    if (!cache.Complete()) return false;
     std::vector<BYTE> buffer;
     DWORD size = URL_CACHE_RECORD_SIZE;
     INTERNET_CACHE_ENTRY_INFOA* record = ResetRecord(buffer, size);
-    HANDLE enumeration = FindFirstUrlCacheEntryA(nullptr, record, &size);
+    HANDLE enumeration = cache.findFirst(nullptr, record, &size);
     if (!enumeration && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
         record = ResetRecord(buffer, size);
-        enumeration = FindFirstUrlCacheEntryA(nullptr, record, &size);
+        enumeration = cache.findFirst(nullptr, record, &size);
     }
     if (!enumeration) return GetLastError() == ERROR_NO_MORE_ITEMS;
     for (;;) {
         const std::string url = CopyText(record->lpszSourceUrlName);
         const std::string localFile = CopyText(record->lpszLocalFileName);
-        DeleteUrlCacheEntryA(url.c_str());
+        cache.deleteEntry(url.c_str());
         addRow(localFile.empty() ? url : localFile, IDS_IE_CACHE_DELETED);
 
         size = URL_CACHE_RECORD_SIZE;
         record = ResetRecord(buffer, size);
-        BOOL found = FindNextUrlCacheEntryA(enumeration, record, &size);
+        BOOL found = cache.findNext(enumeration, record, &size);
         if (!found && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
             record = ResetRecord(buffer, size);
-            found = FindNextUrlCacheEntryA(enumeration, record, &size);
+            found = cache.findNext(enumeration, record, &size);
         }
         if (!found) {
             DWORD error = GetLastError();
-            FindCloseUrlCache(enumeration);
+            cache.findClose(enumeration);
             return error == ERROR_NO_MORE_ITEMS;
         }
     }

@@ -11,6 +11,7 @@
 #include "ui/Dpi.h"
 #include "ui/MessageBox.h"
 #include "ui/Strings.h"
+#include "ui/SystemLibrary.h"
 #include "usb/ProcessTools.h"
 #include "usb/RiskyFiles.h"
 
@@ -168,8 +169,11 @@ bool HasVersionInfo(const char* path) {
     if (!path) return false;
     if (MatchNoCase(path, UNKNOWN_PATH, 7)) return true;
     // The information is only asked for, not read: a longer block is cut to the buffer.
+    using GetFileVersionInfoFn = BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID);
+    static const GetFileVersionInfoFn getFileVersionInfo =
+        ui::SystemProc<GetFileVersionInfoFn>("version.dll", "GetFileVersionInfoA");
     char info[512];
-    return GetFileVersionInfoA(path, 0, sizeof info, info) != FALSE;
+    return getFileVersionInfo && getFileVersionInfo(path, 0, sizeof info, info) != FALSE;
 }
 
 bool ProgramFileCache::Locate(const PROCESSENTRY32& process, std::string* path) {

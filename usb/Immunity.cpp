@@ -1,7 +1,6 @@
 #include "usb/Immunity.h"
 
 #include <windows.h>
-#include <mmsystem.h>
 
 #include <string>
 
@@ -10,6 +9,7 @@
 #include "ui/Guards.h"
 #include "ui/MessageBox.h"
 #include "ui/Strings.h"
+#include "ui/SystemLibrary.h"
 #include "usb/DriveInventory.h"
 
 namespace {
@@ -25,7 +25,7 @@ const char README_FILE[] = "\\ReadMe.txt";
 // The warning is shown either way. True when the file is gone.
 bool QuarantineRootAutorunFile(const char* root, const std::string& path) {
     bool gone = QuarantineAndDelete(path.c_str()) != FALSE;
-    PlaySoundA(MAKEINTRESOURCEA(IDR_ARRIVAL_SOUND), GetModuleHandleA(nullptr), SND_RESOURCE | SND_ASYNC);
+    ui::PlayResourceSound(IDR_ARRIVAL_SOUND);
     char text[1024];
     wsprintfA(text, ui::LoadString(IDS_ROOT_VIRUS_WARNING).c_str(), root);
     ui::ShowMessage(text, MB_OK);
