@@ -293,7 +293,10 @@ void MainDialog::ShowUsbDrives(const char* letters, int count) {
     ShowWindow(Hwnd(), SW_RESTORE);
     SetForegroundWindow(Hwnd());
     ShowPage(PAGE_SHIELD);
-    SendDlgItemMessageA(m_pageShield.Hwnd(), IDC_SHIELD_LIST, LVM_DELETEALLITEMS, 0, 0);
+    // An empty list is left alone: emptying it again would still make a shown
+    // list lay out its scroll bars, at once.
+    HWND findings = GetDlgItem(m_pageShield.Hwnd(), IDC_SHIELD_LIST);
+    if (SendMessageA(findings, LVM_GETITEMCOUNT, 0, 0) > 0) SendMessageA(findings, LVM_DELETEALLITEMS, 0, 0);
     // Plays while the roots are checked; no sound device is no reason to stop.
     ui::Dialog::StartWorker(&MainDialog::ArrivalSoundThread);
     m_pageShield.ScanDriveRoots(letters, count);
