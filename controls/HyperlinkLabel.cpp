@@ -94,9 +94,9 @@ void HyperlinkLabel::OnAttached() {
     }
     BuildFonts();
     FitToText();
-    // The hand pointer is loaded when the pointer first comes: most labels
-    // are never pointed at before the program goes to the notification area.
-    CreateToolTip();
+    // The hand pointer and the tooltip are made when the pointer first comes:
+    // most labels are never pointed at before the program goes to the
+    // notification area, and a tooltip is a window of its own.
 }
 
 void HyperlinkLabel::BuildFonts() {
@@ -338,6 +338,8 @@ bool HyperlinkLabel::OnReflect(UINT msg, WPARAM wParam, LPARAM, LRESULT* result)
 }
 
 bool HyperlinkLabel::PreTranslateMessage(MSG* msg) {
+    if ((msg->message >= WM_MOUSEFIRST && msg->message <= WM_MOUSELAST) || msg->message == WM_MOUSELEAVE)
+        CreateToolTip();
     if (m_tipCtrl) SendMessageA(m_tipCtrl, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(msg));
     return false;
 }

@@ -126,7 +126,7 @@ TEST_F(InfoPageTest, EveryControlHasItsTextImageAndTooltip) {
         SCOPED_TRACE(link.text);
         EXPECT_EQ(link.text, ui::GetWindowTextString(*link.label));
         EXPECT_EQ(link.target, link.label->Target());
-        EXPECT_EQ(link.target, vxtest::ToolTipText(link.label->ToolTip(), *link.label));
+        EXPECT_EQ(link.target, vxtest::ToolTipText(vxtest::LetMouseReach(*link.label), *link.label));
         EXPECT_EQ(HyperlinkLabel::UNDERLINE_ALWAYS, link.label->UnderlineMode());
         EXPECT_TRUE(IsUnderlined(*link.label));
     }

@@ -1,5 +1,6 @@
 #include "tests/common/TestSupport.h"
 
+#include "controls/HyperlinkLabel.h"
 #include "controls/ImageButton.h"
 #include "ui/Window.h"
 
@@ -573,8 +574,10 @@ HWND LetMouseReach(HWND control) {
     move.message = WM_MOUSEMOVE;
     move.time = GetTickCount();
     ui::Window::FilterMessage(&move);
-    auto* button = dynamic_cast<ImageButton*>(ui::Window::FromHandle(control));
-    return button ? button->ToolTip() : nullptr;
+    ui::Window* window = ui::Window::FromHandle(control);
+    if (auto* button = dynamic_cast<ImageButton*>(window)) return button->ToolTip();
+    if (auto* link = dynamic_cast<HyperlinkLabel*>(window)) return link->ToolTip();
+    return nullptr;
 }
 
 }  // namespace vxtest

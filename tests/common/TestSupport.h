@@ -154,7 +154,7 @@ private:
     HANDLE m_released;
 };
 
-// Image buttons make their tooltip window when the mouse first comes. This
+// Image buttons and links make their tooltip window when the mouse first comes. This
 // lets the message filter see one mouse move over `control`, as the message
 // loop would, and returns the control's tooltip window made by it.
 HWND LetMouseReach(HWND control);

@@ -242,12 +242,14 @@ TEST_F(HyperlinkLabelTest, EmptyTemplateTextShowsTheTargetAndTheTooltipAlwaysSho
     empty.SetTarget(kTarget);
     ASSERT_TRUE(empty.Attach(MakeStatic("", SS_LEFT, {10, 10, 300, 30})));
     EXPECT_EQ(kTarget, ui::GetWindowTextString(empty));
-    EXPECT_EQ(kTarget, vxtest::ToolTipText(empty.ToolTip(), empty));
+    EXPECT_EQ(nullptr, empty.ToolTip()) << "made when the pointer first comes";
+    EXPECT_EQ(kTarget, vxtest::ToolTipText(vxtest::LetMouseReach(empty), empty));
     EXPECT_TRUE(GetWindowLongA(empty, GWL_STYLE) & SS_NOTIFY) << "clicks and moves reach it";
 
     HyperlinkLabel named;
     ASSERT_TRUE(named.Attach(MakeStatic("Mail to support", SS_LEFT, {10, 40, 300, 60})));
     EXPECT_EQ("Mail to support", named.Target()) << "no target yet: the text is the target";
+    EXPECT_EQ("Mail to support", vxtest::ToolTipText(vxtest::LetMouseReach(named), named));
     named.SetTarget("mailto:support@vantorix.example");
     EXPECT_EQ("Mail to support", ui::GetWindowTextString(named)) << "the text stays";
     EXPECT_EQ("mailto:support@vantorix.example", vxtest::ToolTipText(named.ToolTip(), named));
@@ -364,10 +366,11 @@ TEST_F(HyperlinkLabelTest, FontsPointerAndTooltipAreReleasedWhenTheLabelGoes) {
         HWND window = MakeStatic("Vantorix web site", SS_LEFT, {150, 40, 290, 60});
         HyperlinkLabel link;
         ASSERT_TRUE(link.Attach(window));
-        tip = link.ToolTip();
         fonts[0] = link.UnderlinedFont();
         fonts[1] = link.PlainFont();
         ASSERT_TRUE(MoveMouseUntil(CentreOf(link), [&] { return link.IsOverLink(); }));
+        tip = link.ToolTip();
+        ASSERT_NE(nullptr, tip) << "made when the pointer came";
         hand = link.LinkCursor();
         ASSERT_NE(nullptr, hand) << "loaded when the pointer came";
         ASSERT_TRUE(MoveMouseUntil(Outside(), [&] { return !link.IsOverLink(); }));
@@ -385,7 +388,8 @@ TEST_F(HyperlinkLabelTest, FontsPointerAndTooltipAreReleasedWhenTheLabelGoes) {
         HyperlinkLabel link;
         ASSERT_TRUE(link.Attach(window));
         link.SetUnderlineMode(HyperlinkLabel::UNDERLINE_ALWAYS);
-        tip = link.ToolTip();
+        tip = vxtest::LetMouseReach(link);
+        ASSERT_NE(nullptr, tip);
     }
     EXPECT_FALSE(IsWindow(tip));
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
