@@ -92,6 +92,17 @@ bool Window::Attach(HWND hwnd) {
     }
     if (m_hwnd) return false;
     if (m_binding == Binding::Procedure) {
+        SubclassedWindows::Entry orphan;
+        if (Subclassed().Find(hwnd, &orphan) && !orphan.window) {
+            // Our procedure still runs under someone else's: this object takes
+            // its place there. Installing it again on top would make a loop.
+            m_previousProc = orphan.previous;
+            Subclassed().Add(hwnd, this, orphan.previous);
+            m_hwnd = hwnd;
+            SetPropA(hwnd, kObjectProperty, this);
+            OnAttached();
+            return true;
+        }
         // Entered first: the new procedure may see messages before this returns.
         const WNDPROC previous = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hwnd, GWLP_WNDPROC));
         if (!previous) return false;

@@ -131,6 +131,16 @@ TEST(Dialog, AProcedurePutOverTheDialogsKeepsItFoundAndWorking) {
     EXPECT_EQ(nullptr, ui::Window::FromHandle(hwnd));
     SendMessageA(hwnd, WM_APP + 7, 0, 0);
     EXPECT_EQ(2, g_foreignMessages);
+
+    // Another object takes the window over again, under the foreign procedure.
+    CountingDialog again;
+    ASSERT_TRUE(again.Attach(hwnd));
+    EXPECT_EQ(&again, ui::Window::FromHandle(hwnd));
+    SendMessageA(hwnd, WM_APP + 7, 0, 0);
+    EXPECT_EQ(1, again.messages);
+    EXPECT_EQ(3, g_foreignMessages);
+    again.Detach();
+
     SetWindowTextA(hwnd, "still a dialog");
     EXPECT_EQ("still a dialog", ui::GetWindowTextString(hwnd));
     EXPECT_TRUE(DestroyWindow(hwnd));
