@@ -70,7 +70,6 @@ bool DeleteAnyFile(const std::string& path) {
     return false;
 }
 
-// The URL-cache record buffer: its size field set to the buffer size.
 // The URL cache's functions, from wininet.dll once clean-up first needs them.
 struct UrlCacheFunctions {
     decltype(&FindFirstUrlCacheEntryA) findFirst =
@@ -84,6 +83,7 @@ struct UrlCacheFunctions {
     bool Complete() const { return findFirst && findNext && deleteEntry && findClose; }
 };
 
+// The URL-cache record buffer: its size field set to the buffer size.
 INTERNET_CACHE_ENTRY_INFOA* ResetRecord(std::vector<BYTE>& buffer, DWORD size) {
     if (size < sizeof(INTERNET_CACHE_ENTRY_INFOA)) size = sizeof(INTERNET_CACHE_ENTRY_INFOA);
     buffer.assign(size, 0);

@@ -169,9 +169,8 @@ bool HasVersionInfo(const char* path) {
     if (!path) return false;
     if (MatchNoCase(path, UNKNOWN_PATH, 7)) return true;
     // The information is only asked for, not read: a longer block is cut to the buffer.
-    using GetFileVersionInfoFn = BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID);
-    static const GetFileVersionInfoFn getFileVersionInfo =
-        ui::SystemProc<GetFileVersionInfoFn>("version.dll", "GetFileVersionInfoA");
+    static const auto getFileVersionInfo =
+        ui::SystemProc<decltype(&GetFileVersionInfoA)>("version.dll", "GetFileVersionInfoA");
     char info[512];
     return getFileVersionInfo && getFileVersionInfo(path, 0, sizeof info, info) != FALSE;
 }

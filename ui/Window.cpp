@@ -99,21 +99,19 @@ bool Window::Attach(HWND hwnd) {
             m_previousProc = orphan.previous;
             Subclassed().Add(hwnd, this, orphan.previous);
             m_hwnd = hwnd;
-            SetPropA(hwnd, kObjectProperty, this);
-            OnAttached();
-            return true;
-        }
-        // Entered first: the new procedure may see messages before this returns.
-        const WNDPROC previous = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hwnd, GWLP_WNDPROC));
-        if (!previous) return false;
-        m_previousProc = previous;
-        Subclassed().Add(hwnd, this, previous);
-        m_hwnd = hwnd;
-        SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OwnedProc));
-        if (GetWindowLongPtrA(hwnd, GWLP_WNDPROC) != reinterpret_cast<LONG_PTR>(OwnedProc)) {
-            Subclassed().Remove(hwnd, this);
-            m_hwnd = nullptr;
-            return false;
+        } else {
+            // Entered first: the new procedure may see messages before this returns.
+            const WNDPROC previous = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hwnd, GWLP_WNDPROC));
+            if (!previous) return false;
+            m_previousProc = previous;
+            Subclassed().Add(hwnd, this, previous);
+            m_hwnd = hwnd;
+            SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OwnedProc));
+            if (GetWindowLongPtrA(hwnd, GWLP_WNDPROC) != reinterpret_cast<LONG_PTR>(OwnedProc)) {
+                Subclassed().Remove(hwnd, this);
+                m_hwnd = nullptr;
+                return false;
+            }
         }
         SetPropA(hwnd, kObjectProperty, this);
         OnAttached();
