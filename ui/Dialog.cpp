@@ -19,12 +19,16 @@ thread_local Dialog* t_creating = nullptr;
 thread_local HHOOK t_createHook = nullptr;
 
 LRESULT CALLBACK CreationHook(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_CREATEWND && t_creating) {
-        Dialog* dialog = t_creating;
-        t_creating = nullptr;
-        dialog->Attach(reinterpret_cast<HWND>(wParam));
-    }
-    return CallNextHookEx(t_createHook, code, wParam, lParam);
+    if (code != HCBT_CREATEWND || !t_creating) return CallNextHookEx(t_createHook, code, wParam, lParam);
+    Dialog* dialog = t_creating;
+    t_creating = nullptr;
+    dialog->Attach(reinterpret_cast<HWND>(wParam));
+    // The dialog's own window comes first; its controls need no hook, and a
+    // hook in place makes the creation of every one of them dearer.
+    LRESULT result = CallNextHookEx(t_createHook, code, wParam, lParam);
+    UnhookWindowsHookEx(t_createHook);
+    t_createHook = nullptr;
+    return result;
 }
 
 struct WorkerStart {
@@ -84,7 +88,7 @@ bool Dialog::CreateFromTemplate(HWND parent) {
     t_createHook = SetWindowsHookExA(WH_CBT, CreationHook, nullptr, GetCurrentThreadId());
     HWND hwnd = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_templateId), parent,
                                    DialogProc, 0);
-    UnhookWindowsHookEx(t_createHook);
+    if (t_createHook) UnhookWindowsHookEx(t_createHook);
     t_createHook = outerHook;
     t_creating = outerCreating;
     return hwnd != nullptr && Hwnd() == hwnd;
