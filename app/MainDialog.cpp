@@ -62,6 +62,7 @@ MainDialog::MainDialog() : Dialog(IDD_MAIN), m_bPageShown() {
 MainDialog::~MainDialog() {
     // While this object is whole, so that the ending runs its own steps.
     if (Hwnd()) DestroyWindow();
+    if (m_startupWalkDone) CloseHandle(m_startupWalkDone);
     if (m_hIcon) DestroyIcon(m_hIcon);
 }
 
@@ -101,6 +102,13 @@ BOOL MainDialog::OnInitDialog() {
     Dialog::OnInitDialog();
     g_hMainWnd = Hwnd();
     g_pMainDialog = this;
+    // The first drive walk waits on the mount manager for every drive, so it
+    // runs while the window and its pages are made; the first look for USB
+    // drives below takes its result. The window exists already, so a drive
+    // that comes after the walk has begun still announces itself to it.
+    if (!m_startupWalkDone) m_startupWalkDone = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    const bool walking = m_startupWalkDone && ResetEvent(m_startupWalkDone) &&
+                         StartWorker(&MainDialog::StartupDriveWalkThread);
     SendMessageA(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessageA(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     MoveWindow(Hwnd(), ui::ScaleForDpi(50), ui::ScaleForDpi(50), ui::ScaleForDpi(755), ui::ScaleForDpi(550), TRUE);
@@ -119,10 +127,14 @@ BOOL MainDialog::OnInitDialog() {
     ShowPage(PAGE_INFO);
     ui::Dialog::StartWorker(&MainDialog::TrayWatchThread);
     ui::Dialog::StartWorker(&MainDialog::UninstallWatchThread);
-    // The fixed disks present now, recorded in the same walk as the first
-    // look for USB drives.
-    char letters[DRIVE_LIST_CAPACITY] = {};
-    ShowUsbDrives(letters, RecordFixedDrivesAndGetUsbDriveLetters(letters));
+    // The fixed disks present at start-up are recorded in the same walk as
+    // the first look for USB drives, and before that look is acted on.
+    if (walking) {
+        WaitForSingleObject(m_startupWalkDone, INFINITE);
+    } else {
+        StartupDriveWalkThread(this);
+    }
+    ShowUsbDrives(m_startupUsbLetters, m_startupUsbCount);
 
     // Settle in the notification area once the message loop runs.
     PostMessageA(Hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -300,6 +312,13 @@ void MainDialog::ShowUsbDrives(const char* letters, int count) {
     // Plays while the roots are checked; no sound device is no reason to stop.
     ui::Dialog::StartWorker(&MainDialog::ArrivalSoundThread);
     m_pageShield.ScanDriveRoots(letters, count);
+}
+
+unsigned MainDialog::StartupDriveWalkThread(MainDialog* dlg) {
+    ZeroMemory(dlg->m_startupUsbLetters, sizeof dlg->m_startupUsbLetters);
+    dlg->m_startupUsbCount = RecordFixedDrivesAndGetUsbDriveLetters(dlg->m_startupUsbLetters);
+    if (dlg->m_startupWalkDone) SetEvent(dlg->m_startupWalkDone);  // the count and letters are written
+    return 0;
 }
 
 unsigned MainDialog::ArrivalSoundThread(MainDialog*) {

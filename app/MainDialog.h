@@ -15,6 +15,7 @@
 #include "tools/RepairPage.h"
 #include "tools/StartupPage.h"
 #include "ui/Dialog.h"
+#include "usb/DriveInventory.h"
 #include "usb/ShieldPage.h"
 #include "usb/ToolsPage.h"
 
@@ -82,6 +83,9 @@ private:
     // Starts the arrival sound. On a worker: the sound library is loaded and
     // opened at the first sound, which the window need not wait for.
     static unsigned ArrivalSoundThread(MainDialog* dlg);
+    // The first look at the drives, made while the pages are created: the
+    // fixed disks present at start-up and the USB drives already there.
+    static unsigned StartupDriveWalkThread(MainDialog* dlg);
     void OnTrayNotify(LPARAM mouseMessage);
 
     HICON m_hIcon;
@@ -102,6 +106,10 @@ private:
     ToolsPage m_pageTools;
     StartupPage m_pageStartup;
     bool m_bPageShown[8];
+    // The start-up drive walk's result, complete once m_startupWalkDone is set.
+    char m_startupUsbLetters[DRIVE_LIST_CAPACITY] = {};
+    int m_startupUsbCount = 0;
+    HANDLE m_startupWalkDone = nullptr;
     // Set once the window starts to end: nothing restores it after that.
     std::atomic<bool> m_ending{false};
 };
