@@ -50,6 +50,21 @@ void ReleasePointer(HCURSOR cursor) {
     DestroyCursor(cursor);
 }
 
+// Pictures loaded from resources are shared in the same way: one bitmap and
+// one mask per resource and transparent colour (the mask's making blackens
+// the bitmap's transparent pixels), whichever buttons show them; only
+// drawing reads them afterwards.
+struct SharedPicture {
+    int id;
+    COLORREF transparent;
+    HBITMAP bitmap;
+    HBITMAP mask;
+    DWORD width;
+    DWORD height;
+    int users;
+};
+SharedPicture g_pictures[32];
+
 bool IsMouseMessage(UINT msg) {
     return (msg >= WM_MOUSEFIRST && msg <= WM_MOUSELAST) || msg == WM_MOUSELEAVE;
 }
@@ -100,12 +115,53 @@ void ImageButton::ReleaseImages(bool destroy) {
         entry = {};
     }
     for (BitmapEntry* entry : {&m_bitmapPair[0], &m_bitmapPair[1], &m_setAsideNormal}) {
-        if (destroy) {
-            if (entry->bitmap) DeleteObject(entry->bitmap);
-            if (entry->mask) DeleteObject(entry->mask);
-        }
+        if (destroy) ReleasePicture(*entry);
         *entry = {};
     }
+}
+
+DWORD ImageButton::AcquirePicture(int id, COLORREF transparent, BitmapEntry* entry) {
+    *entry = {};
+    for (SharedPicture& shared : g_pictures)
+        if (shared.users > 0 && shared.id == id && shared.transparent == transparent) {
+            ++shared.users;
+            *entry = {shared.bitmap, shared.width, shared.height, shared.mask, transparent, true};
+            return 0;
+        }
+    HBITMAP bitmap = LoadBitmapA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id));
+    if (!bitmap) return 0;
+    BITMAP info;
+    if (GetObjectType(bitmap) != OBJ_BITMAP || GetObjectA(bitmap, sizeof info, &info) != sizeof info) {
+        DeleteObject(bitmap);
+        return 1;
+    }
+    DWORD width = static_cast<DWORD>(info.bmWidth), height = static_cast<DWORD>(info.bmHeight);
+    HBITMAP mask = CreateMask(bitmap, width, height, transparent);
+    if (!mask) {
+        DeleteObject(bitmap);
+        return 2;
+    }
+    *entry = {bitmap, width, height, mask, transparent, false};
+    for (SharedPicture& shared : g_pictures)
+        if (shared.users == 0) {
+            shared = {id, transparent, bitmap, mask, width, height, 1};
+            entry->shared = true;
+            break;
+        }
+    return 0;  // with no room to share: a private copy
+}
+
+void ImageButton::ReleasePicture(const BitmapEntry& entry) {
+    if (entry.shared) {
+        for (SharedPicture& shared : g_pictures)
+            if (shared.users > 0 && shared.bitmap == entry.bitmap) {
+                if (--shared.users > 0) return;
+                shared = {};
+                break;
+            }
+    }
+    if (entry.bitmap) DeleteObject(entry.bitmap);
+    if (entry.mask) DeleteObject(entry.mask);
 }
 
 void ImageButton::ShowNormalBitmap(bool show, bool repaint) {
@@ -192,10 +248,24 @@ HICON ImageButton::CreateGreyIcon(HICON icon) {
 
 DWORD ImageButton::LoadBitmapPair(int hoverBitmapId, COLORREF hoverTransparent, int normalBitmapId,
                                   COLORREF normalTransparent) {
-    HINSTANCE module = GetModuleHandleA(nullptr);
-    HBITMAP hover = hoverBitmapId ? LoadBitmapA(module, MAKEINTRESOURCEA(hoverBitmapId)) : nullptr;
-    HBITMAP normal = normalBitmapId ? LoadBitmapA(module, MAKEINTRESOURCEA(normalBitmapId)) : nullptr;
-    return SetBitmapPair(hover, hoverTransparent, normal, normalTransparent);
+    // As SetBitmapPair with the two loaded bitmaps, but each picture is
+    // loaded and masked once for all buttons. The new pictures are taken
+    // before the old ones go, so that reloading the same ones costs nothing.
+    BitmapEntry pair[2] = {};
+    DWORD result = hoverBitmapId ? AcquirePicture(hoverBitmapId, hoverTransparent, &pair[0]) : 0;
+    if (result == 0 && pair[0].bitmap && normalBitmapId)
+        result = AcquirePicture(normalBitmapId, normalTransparent, &pair[1]);
+    ReleaseImages(true);
+    if (result != 0 || !pair[0].bitmap) {
+        // No hover picture: no images at all, as when SetBitmapPair is given none.
+        for (const BitmapEntry& entry : pair) ReleasePicture(entry);
+        if (result == 0) Repaint(true);
+        return result;
+    }
+    m_bitmapPair[0] = pair[0];
+    m_bitmapPair[1] = pair[1];
+    Repaint(true);
+    return 0;
 }
 
 DWORD ImageButton::SetBitmapPair(HBITMAP hoverBitmap, COLORREF hoverTransparent, HBITMAP normalBitmap,
@@ -225,7 +295,7 @@ DWORD ImageButton::SetBitmapPair(HBITMAP hoverBitmap, COLORREF hoverTransparent,
             ReleaseImages(true);
             return 2;
         }
-        m_bitmapPair[i] = {bitmaps[i], width, height, mask, transparent[i]};
+        m_bitmapPair[i] = {bitmaps[i], width, height, mask, transparent[i], false};
     }
     Repaint(true);
     return 0;

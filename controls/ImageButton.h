@@ -65,6 +65,7 @@ private:
         DWORD height;
         HBITMAP mask;
         COLORREF transparent;
+        bool shared;  // loaded from a resource and shared with other buttons
     };
     enum { COLOR_HOVER_BG, COLOR_HOVER_TEXT, COLOR_NORMAL_BG, COLOR_NORMAL_TEXT, COLOR_FOCUS_BG,
            COLOR_FOCUS_TEXT, COLOR_COUNT };
@@ -81,6 +82,11 @@ private:
     void AddTool(const char* text, bool activate);
     void Repaint(bool repaint);
     static HBITMAP CreateMask(HBITMAP bitmap, DWORD width, DWORD height, COLORREF transparent);
+    // A resource's bitmap with its mask, shared where possible: 0, or the
+    // result of SetBitmapPair for a bitmap whose size or mask fails. A
+    // resource that cannot be loaded leaves `entry` empty.
+    static DWORD AcquirePicture(int id, COLORREF transparent, BitmapEntry* entry);
+    static void ReleasePicture(const BitmapEntry& entry);
     static HICON CreateGreyIcon(HICON icon);
 
     bool m_bEmbossWhenDisabled = true;

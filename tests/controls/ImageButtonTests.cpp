@@ -581,7 +581,12 @@ TEST_F(ImageButtonTest, ReplacingImagesAgainAndAgainKeepsTheGdiObjectCount) {
     const int withBitmaps = GdiObjectCount();
     for (int round = 0; round < 20; ++round) {
         HGDIOBJ replaced[] = {m_button.Bitmap(0), m_button.Mask(0), m_button.Bitmap(1), m_button.Mask(1)};
-        ASSERT_EQ(0u, m_button.LoadBitmapPair(IDB_SHIELD_ACTIVE, kWhite, IDB_DELETE, kWhite));
+        // Alternately two pairs: the same pair again would keep its pictures.
+        if (round % 2 == 0) {
+            ASSERT_EQ(0u, m_button.LoadBitmapPair(IDB_REFRESH, kWhite, IDB_RESTORE, kWhite));
+        } else {
+            ASSERT_EQ(0u, m_button.LoadBitmapPair(IDB_SHIELD_ACTIVE, kWhite, IDB_DELETE, kWhite));
+        }
         paint();
         for (HGDIOBJ gone : replaced) EXPECT_EQ(0u, GetObjectType(gone)) << "round " << round;
     }
@@ -623,7 +628,11 @@ TEST_F(ImageButtonTest, ConfigurationResults) {
     };
     const Case cases[] = {
         {"two bitmap resources",
-         [&] { return m_button.LoadBitmapPair(IDB_SHIELD_ACTIVE, kWhite, IDB_DELETE, kWhite); }, 0, REPLACED},
+         [&] { return m_button.LoadBitmapPair(IDB_REFRESH, kWhite, IDB_DELETE, kWhite); }, 0, REPLACED},
+        {"the same bitmap resource again",
+         [&] { return m_button.LoadBitmapPair(IDB_SHIELD_ACTIVE, kWhite, 0, 0); }, 0, KEPT},
+        {"a missing bitmap resource", [&] { return m_button.LoadBitmapPair(9999, kWhite, IDB_DELETE, kWhite); }, 0,
+         ALL_RELEASED},
         {"two icon resources", [&] { return m_button.LoadIconPair(IDI_HELP, IDI_TRAY); }, 0, REPLACED},
         {"an icon and its grey copy", [&] { return m_button.LoadIconPair(IDI_HELP, ImageButton::GREY_COPY); }, 0,
          REPLACED},
@@ -803,6 +812,39 @@ TEST_F(ImageButtonTest, NormalBitmapSetAsideAndBackIsTheSameBitmap) {
     m_button.ShowNormalBitmap(false);
     m_button.ReleaseImages(true);
     EXPECT_EQ(0u, GetObjectType(normal)) << "a bitmap set aside is released with the others";
+}
+
+TEST_F(ImageButtonTest, ButtonsShowingTheSamePictureShareItUntilTheLastLetsGo) {
+    HWND otherWindow = MakeButton(m_host, "Other", BS_PUSHBUTTON, 180, 4);
+    ImageButton other;
+    ASSERT_TRUE(other.Attach(otherWindow));
+    ASSERT_EQ(0u, m_button.LoadBitmapPair(IDB_DELETE, kWhite, 0, 0));
+    ASSERT_EQ(0u, other.LoadBitmapPair(IDB_DELETE, kWhite, 0, 0));
+    HBITMAP bitmap = m_button.Bitmap(0), mask = m_button.Mask(0);
+    EXPECT_EQ(bitmap, other.Bitmap(0)) << "loaded once";
+    EXPECT_EQ(mask, other.Mask(0));
+
+    // Another transparent colour is another mask, so another picture.
+    ImageButton red;
+    HWND redWindow = MakeButton(m_host, "Red", BS_PUSHBUTTON, 180, 30);
+    ASSERT_TRUE(red.Attach(redWindow));
+    ASSERT_EQ(0u, red.LoadBitmapPair(IDB_DELETE, kRed, 0, 0));
+    EXPECT_NE(bitmap, red.Bitmap(0));
+    DestroyWindow(redWindow);
+
+    // The first to let go leaves the picture whole for the other.
+    const Rendering before = Render(other);
+    m_button.ReleaseImages(true);
+    EXPECT_EQ(nullptr, m_button.Bitmap(0));
+    EXPECT_EQ(OBJ_BITMAP, GetObjectType(bitmap));
+    EXPECT_EQ(OBJ_BITMAP, GetObjectType(mask));
+    EXPECT_TRUE(before.pixels == Render(other).pixels) << "the other button still draws it";
+
+    DestroyWindow(otherWindow);
+    EXPECT_EQ(0u, GetObjectType(bitmap)) << "the last button to let go deletes it";
+    EXPECT_EQ(0u, GetObjectType(mask));
+    ASSERT_EQ(0u, m_button.LoadBitmapPair(IDB_DELETE, kWhite, 0, 0));
+    EXPECT_EQ(OBJ_BITMAP, GetObjectType(m_button.Bitmap(0))) << "and it is loaded anew when needed";
 }
 
 TEST_F(ImageButtonTest, PointerCursorIsShownOverTheButtonAndReleasedWhenReplaced) {
