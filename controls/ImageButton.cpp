@@ -130,25 +130,29 @@ DWORD ImageButton::AcquirePicture(int id, COLORREF transparent, BitmapEntry* ent
         }
     HBITMAP bitmap = LoadBitmapA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id));
     if (!bitmap) return 0;
-    BITMAP info;
-    if (GetObjectType(bitmap) != OBJ_BITMAP || GetObjectA(bitmap, sizeof info, &info) != sizeof info) {
+    DWORD result = MaskedEntry(bitmap, transparent, entry);
+    if (result != 0) {
         DeleteObject(bitmap);
-        return 1;
+        return result;
     }
-    DWORD width = static_cast<DWORD>(info.bmWidth), height = static_cast<DWORD>(info.bmHeight);
-    HBITMAP mask = CreateMask(bitmap, width, height, transparent);
-    if (!mask) {
-        DeleteObject(bitmap);
-        return 2;
-    }
-    *entry = {bitmap, width, height, mask, transparent, false};
     for (SharedPicture& shared : g_pictures)
         if (shared.users == 0) {
-            shared = {id, transparent, bitmap, mask, width, height, 1};
+            shared = {id, transparent, bitmap, entry->mask, entry->width, entry->height, 1};
             entry->shared = true;
             break;
         }
     return 0;  // with no room to share: a private copy
+}
+
+DWORD ImageButton::MaskedEntry(HBITMAP bitmap, COLORREF transparent, BitmapEntry* entry) {
+    BITMAP info;
+    // GetObject also answers for brushes, pens and fonts: only a bitmap has a size.
+    if (GetObjectType(bitmap) != OBJ_BITMAP || GetObjectA(bitmap, sizeof info, &info) != sizeof info) return 1;
+    DWORD width = static_cast<DWORD>(info.bmWidth), height = static_cast<DWORD>(info.bmHeight);
+    HBITMAP mask = CreateMask(bitmap, width, height, transparent);
+    if (!mask) return 2;
+    *entry = {bitmap, width, height, mask, transparent, false};
+    return 0;
 }
 
 void ImageButton::ReleasePicture(const BitmapEntry& entry) {
@@ -283,19 +287,11 @@ DWORD ImageButton::SetBitmapPair(HBITMAP hoverBitmap, COLORREF hoverTransparent,
     m_bitmapPair[1].bitmap = normalBitmap;
     for (int i = 0; i < 2; ++i) {
         if (!bitmaps[i]) continue;
-        BITMAP info;
-        // GetObject also answers for brushes, pens and fonts: only a bitmap has a size.
-        if (GetObjectType(bitmaps[i]) != OBJ_BITMAP || GetObjectA(bitmaps[i], sizeof info, &info) != sizeof info) {
+        DWORD result = MaskedEntry(bitmaps[i], transparent[i], &m_bitmapPair[i]);
+        if (result != 0) {
             ReleaseImages(true);
-            return 1;
+            return result;
         }
-        DWORD width = static_cast<DWORD>(info.bmWidth), height = static_cast<DWORD>(info.bmHeight);
-        HBITMAP mask = CreateMask(bitmaps[i], width, height, transparent[i]);
-        if (!mask) {
-            ReleaseImages(true);
-            return 2;
-        }
-        m_bitmapPair[i] = {bitmaps[i], width, height, mask, transparent[i], false};
     }
     Repaint(true);
     return 0;

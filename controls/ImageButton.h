@@ -86,6 +86,9 @@ private:
     // result of SetBitmapPair for a bitmap whose size or mask fails. A
     // resource that cannot be loaded leaves `entry` empty.
     static DWORD AcquirePicture(int id, COLORREF transparent, BitmapEntry* entry);
+    // Fills `entry` with the bitmap, its size and a new mask: 0; 1 when the
+    // size cannot be read, 2 when no mask can be made (`entry` unchanged).
+    static DWORD MaskedEntry(HBITMAP bitmap, COLORREF transparent, BitmapEntry* entry);
     static void ReleasePicture(const BitmapEntry& entry);
     static HICON CreateGreyIcon(HICON icon);
 
