@@ -183,9 +183,23 @@ std::vector<DWORD> ProcessesRunning(const std::string& path) {
     return ids;
 }
 
+// The record as it stands. It is opened sharing writes: a program recording
+// now is not locked out, and a line it has not ended yet is not counted.
+std::string RecordText() {
+    HANDLE file = CreateFileA(RECORD_FILE, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "";
+    std::string text;
+    char buffer[4096];
+    DWORD got = 0;
+    while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
+    CloseHandle(file);
+    return text;
+}
+
 std::vector<std::string> RecordedLines() {
     std::vector<std::string> lines;
-    std::string text = vxtest::ReadFile(RECORD_FILE);
+    std::string text = RecordText();
     for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
         lines.push_back(text.substr(start, end - start));
     return lines;
@@ -261,12 +275,15 @@ protected:
     }
 
     // Copies the stand-in program to `path` and starts it; returns its handle
-    // once it runs there.
+    // once it runs there and has recorded its command line. A program ended
+    // before it recorded would leave a test counting one start too few.
     HANDLE Start(const std::string& path, const std::string& arguments = "") {
         size_t slash = path.rfind('\\');
         CreateDirectoryA(path.substr(0, slash).c_str(), nullptr);
         EXPECT_TRUE(CopyFileA(STAND_IN_PROGRAM, path.c_str(), FALSE)) << path;
         std::string commandLine = "\"" + path + "\"" + arguments;
+        const std::string recorded = commandLine;
+        const int recordedBefore = CountRecorded(recorded);
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION started = {};
@@ -278,8 +295,12 @@ protected:
         CloseHandle(started.hThread);
         m_started.push_back(started.hProcess);
         const DWORD id = started.dwProcessId;
-        EXPECT_TRUE(vxtest::PumpUntil([&] { return lstrcmpiA(GetProcessExePath(id).c_str(), path.c_str()) == 0; },
-                                      WAIT_FOR_PROGRAM_MS))
+        EXPECT_TRUE(vxtest::PumpUntil(
+            [&] {
+                return lstrcmpiA(GetProcessExePath(id).c_str(), path.c_str()) == 0 &&
+                       CountRecorded(recorded) > recordedBefore;
+            },
+            WAIT_FOR_PROGRAM_MS))
             << path << " did not come up";
         return started.hProcess;
     }
@@ -401,7 +422,7 @@ TEST_F(SafeRemovalTest, OkEndsTheProgramsOfTheUsbDrivesAndTheShellThenEjectsAndS
     EXPECT_TRUE(ShellStartedAgain(shell));
     const std::string shellCommandLine = "\"" + std::string(SHELL_STAND_IN) + "\"";
     EXPECT_TRUE(vxtest::PumpUntil([&] { return CountRecorded(shellCommandLine) == 2; }, WAIT_FOR_PROGRAM_MS))
-        << "started by the test, then again with its own command line";
+        << "started by the test, then again with its own command line\n" << RecordText();
     EXPECT_EQ(1u, vxtest::ShownMessages().size());
 }
 
