@@ -29,26 +29,35 @@ bool IsRootFinding(const WIN32_FIND_DATAA& entry) {
     return (entry.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) && type > 0;
 }
 
-// While it lives, a page on screen and its controls paint nothing; then the
-// whole page is invalidated once and paints with the next WM_PAINT. A page
-// that is not on screen paints nothing anyway and is left alone: turning
-// redraw off and on costs more than the check's own rows, and redraw on
-// would show a hidden page.
-class PagePaintBatch {
+// While it lives, the shown controls among those given paint nothing; then
+// each is invalidated once and paints with the next WM_PAINT. Only the
+// controls the check changes are held: holding the whole page costs more
+// than the check's own rows. It is the default handling of WM_SETREDRAW that
+// holds a window's painting; a list view's own redraw flag does not, as its
+// new scroll bar and frame are drawn at once when that flag comes back on.
+// Controls not on screen paint nothing anyway and are left alone.
+class ControlPaintBatch {
 public:
-    explicit PagePaintBatch(HWND page) : m_page(IsWindowVisible(page) ? page : nullptr) {
-        if (m_page) SendMessageA(m_page, WM_SETREDRAW, FALSE, 0);
+    explicit ControlPaintBatch(std::initializer_list<HWND> controls) {
+        for (HWND control : controls) {
+            if (m_count == MAX_CONTROLS || !IsWindowVisible(control)) continue;
+            DefWindowProcA(control, WM_SETREDRAW, FALSE, 0);
+            m_held[m_count++] = control;
+        }
     }
-    ~PagePaintBatch() {
-        if (!m_page) return;
-        SendMessageA(m_page, WM_SETREDRAW, TRUE, 0);
-        RedrawWindow(m_page, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    ~ControlPaintBatch() {
+        for (int i = 0; i < m_count; ++i) {
+            DefWindowProcA(m_held[i], WM_SETREDRAW, TRUE, 0);
+            RedrawWindow(m_held[i], nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+        }
     }
-    PagePaintBatch(const PagePaintBatch&) = delete;
-    PagePaintBatch& operator=(const PagePaintBatch&) = delete;
+    ControlPaintBatch(const ControlPaintBatch&) = delete;
+    ControlPaintBatch& operator=(const ControlPaintBatch&) = delete;
 
 private:
-    HWND m_page;
+    static const int MAX_CONTROLS = 4;
+    HWND m_held[MAX_CONTROLS] = {};
+    int m_count = 0;
 };
 
 }  // namespace
@@ -112,9 +121,9 @@ bool ShieldPage::ScanDriveRoots(const char* letters, int count) {
     if (generation != m_generation) return true;
 
     // The buttons, the rows and the status line change many times here, and
-    // each change of a shown control would paint at once: the page is drawn
+    // each change of a shown control would paint at once: they are drawn
     // once, when the check is over.
-    PagePaintBatch batch(Hwnd());
+    ControlPaintBatch batch({m_list.Hwnd(), m_status.Hwnd(), m_btnDelete.Hwnd(), m_btnDeleteAll.Hwnd()});
     EnableButtons(false);
     // The list sizes its scroll bars once, not once per row.
     m_list.SetRedraw(false);
