@@ -220,10 +220,10 @@ std::string WriteFile(const std::string& path, const std::string& content) {
     return ok && written == content.size() ? "" : "cannot write " + path;
 }
 
-std::string ReadFile(const std::string& path) {
+std::string ReadFile(const std::string& path, DWORD share) {
     HANDLE h = INVALID_HANDLE_VALUE;
     RetryWhileShared([&] {
-        h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        h = CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
         return h != INVALID_HANDLE_VALUE;
     });
     if (h == INVALID_HANDLE_VALUE) return "";

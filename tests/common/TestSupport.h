@@ -52,7 +52,9 @@ BITMAPINFO TopDown32BitInfo(int width, int height);
 
 // A drive's root ("E:\\") and the helpers to lay out fixtures on it.
 std::string WriteFile(const std::string& path, const std::string& content);
-std::string ReadFile(const std::string& path);
+// `share`: what others holding the file may do meanwhile; FILE_SHARE_WRITE
+// reads a file that other programs are still appending to.
+std::string ReadFile(const std::string& path, DWORD share = FILE_SHARE_READ);
 bool FileExists(const std::string& path);
 // The full paths of the entries of `folder` (ending in a backslash) that
 // match `pattern`, sorted; "." and ".." left out.

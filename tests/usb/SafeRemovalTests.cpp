@@ -183,19 +183,9 @@ std::vector<DWORD> ProcessesRunning(const std::string& path) {
     return ids;
 }
 
-// The record as it stands. It is opened sharing writes: a program recording
+// The record as it stands. It is read sharing writes: a program recording
 // now is not locked out, and a line it has not ended yet is not counted.
-std::string RecordText() {
-    HANDLE file = CreateFileA(RECORD_FILE, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "";
-    std::string text;
-    char buffer[4096];
-    DWORD got = 0;
-    while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
-    CloseHandle(file);
-    return text;
-}
+std::string RecordText() { return vxtest::ReadFile(RECORD_FILE, FILE_SHARE_READ | FILE_SHARE_WRITE); }
 
 std::vector<std::string> RecordedLines() {
     std::vector<std::string> lines;
