@@ -1,5 +1,7 @@
 #include "usb/ShieldPage.h"
 
+#include <initializer_list>
+
 #include "controls/PageButton.h"
 #include "quarantine/FindingDeletion.h"
 #include "ui/Dpi.h"

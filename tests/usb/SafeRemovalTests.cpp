@@ -272,6 +272,7 @@ protected:
         CreateDirectoryA(path.substr(0, slash).c_str(), nullptr);
         EXPECT_TRUE(CopyFileA(STAND_IN_PROGRAM, path.c_str(), FALSE)) << path;
         std::string commandLine = "\"" + path + "\"" + arguments;
+        // CreateProcessA may change the buffer it is given: the line to look for is kept apart.
         const std::string recorded = commandLine;
         const int recordedBefore = CountRecorded(recorded);
         STARTUPINFOA startup = {};
