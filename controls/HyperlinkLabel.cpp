@@ -147,7 +147,7 @@ void HyperlinkLabel::SetTarget(const std::string& target) {
 
 void HyperlinkLabel::SetVisited(bool visited) {
     m_bVisited = visited;
-    if (Hwnd()) InvalidateRect(Hwnd(), nullptr, TRUE);
+    ui::InvalidateShown(Hwnd());
 }
 
 void HyperlinkLabel::SetLabelFont(HFONT font) {
@@ -158,7 +158,7 @@ void HyperlinkLabel::SetUnderlineMode(int mode) {
     if (mode == m_nUnderlineMode) return;
     if (Hwnd()) {
         SetLabelFont(mode == UNDERLINE_ALWAYS ? m_fontUnderlined : m_fontPlain);
-        InvalidateRect(Hwnd(), nullptr, TRUE);
+        ui::InvalidateShown(Hwnd());
     }
     m_nUnderlineMode = mode;
 }

@@ -106,7 +106,7 @@ void ImageButton::OnFinalDestroy() {
 }
 
 void ImageButton::Repaint(bool repaint) {
-    if (repaint && Hwnd()) InvalidateRect(Hwnd(), nullptr, TRUE);
+    if (repaint) ui::InvalidateShown(Hwnd());
 }
 
 void ImageButton::ReleaseImages(bool destroy) {
@@ -128,7 +128,10 @@ DWORD ImageButton::AcquirePicture(int id, COLORREF transparent, BitmapEntry* ent
             *entry = {shared.bitmap, shared.width, shared.height, shared.mask, transparent, true};
             return 0;
         }
-    HBITMAP bitmap = LoadBitmapA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id));
+    // As a DIB section: the pixels stay the resource's own, and neither the
+    // loading nor the masking below needs the screen's device.
+    HBITMAP bitmap = static_cast<HBITMAP>(
+        LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     if (!bitmap) return 0;
     DWORD result = MaskedEntry(bitmap, transparent, entry);
     if (result != 0) {

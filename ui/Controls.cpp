@@ -77,7 +77,7 @@ bool ListView::Select(int row) {
 
 void ListView::SetRedraw(bool redraw) {
     SendMessageA(Hwnd(), WM_SETREDRAW, redraw, 0);
-    if (redraw) InvalidateRect(Hwnd(), nullptr, TRUE);
+    if (redraw) InvalidateShown(Hwnd());
 }
 
 bool Animation::Open(UINT resourceId) {

@@ -7,6 +7,10 @@
 
 namespace ui {
 
+void InvalidateShown(HWND hwnd) {
+    if (hwnd && IsWindowVisible(hwnd)) InvalidateRect(hwnd, nullptr, TRUE);
+}
+
 namespace {
 // One subclass id for all framework objects.
 const UINT_PTR kSubclassId = 0x56584657;  // "VXFW"

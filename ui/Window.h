@@ -8,6 +8,11 @@
 
 namespace ui {
 
+// Marks a window to be drawn again, unless it is not on screen: then it is
+// drawn whole once it is shown, and the system would ignore the request
+// anyway (under Wine, still at the cost of a wineserver round trip).
+void InvalidateShown(HWND hwnd);
+
 class Window {
 public:
     Window() = default;

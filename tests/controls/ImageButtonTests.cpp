@@ -688,6 +688,40 @@ TEST_F(ImageButtonTest, ConfigurationResults) {
     DeleteObject(held);
 }
 
+// A configuration with its repaint argument marks a shown button to be drawn
+// whole again; without it, the button is left as drawn.
+TEST_F(ImageButtonTest, ConfigurationRepaintsAShownButtonWhenAsked) {
+    struct Case {
+        const char* what;
+        std::function<void()> call;
+        bool repaints;
+    };
+    const Case cases[] = {
+        {"bitmap resources", [&] { m_button.LoadBitmapPair(IDB_REFRESH, kWhite, IDB_DELETE, kWhite); }, true},
+        {"a bitmap", [&] { m_button.SetBitmapPair(MakeFramedBitmap(), kWhite, nullptr, 0); }, true},
+        {"icon resources", [&] { m_button.LoadIconPair(IDI_HELP, 0); }, true},
+        {"placement", [&] { m_button.SetImagePlacement(2); }, true},
+        {"placement, no repaint", [&] { m_button.SetImagePlacement(1, false); }, false},
+        {"hover frame", [&] { m_button.EnableHoverFrame(true); }, true},
+        {"hover frame, no repaint", [&] { m_button.EnableHoverFrame(false, false); }, false},
+        {"pointer", [&] { m_button.SetPointerCursor(IDCUR_HAND); }, true},
+        {"colours", [&] { m_button.ResetColors(); }, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RedrawWindow(m_button, nullptr, nullptr, RDW_UPDATENOW);
+        ValidateRect(m_button, nullptr);
+        c.call();
+        RECT update = {};
+        EXPECT_EQ(c.repaints, GetUpdateRect(m_button, &update, FALSE) != FALSE);
+        if (c.repaints) {
+            RECT client;
+            GetClientRect(m_button, &client);
+            EXPECT_TRUE(EqualRect(&client, &update)) << "the whole button";
+        }
+    }
+}
+
 TEST_F(ImageButtonTest, GreyCopyWeighsTheChannelsKeepsBlackAndTheMask) {
     const std::vector<COLORREF> bands = {kRed, RGB(0, 255, 0), RGB(0, 0, 255), RGB(0, 0, 0),
                                          kWhite, RGB(128, 128, 128), RGB(10, 200, 30), RGB(200, 100, 51)};
