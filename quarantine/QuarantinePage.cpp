@@ -50,8 +50,7 @@ void QuarantinePage::DoDataExchange(ui::DataExchange& dx) {
 BOOL QuarantinePage::OnInitDialog() {
     Dialog::OnInitDialog();
     m_listQuarantine.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
-    m_listQuarantine.InsertColumn(0, ui::LoadString(IDS_COL_ORIGIN), PATH_COLUMN_WIDTH);
-    m_listQuarantine.InsertColumn(1, ui::LoadString(IDS_COL_QUARANTINE), PATH_COLUMN_WIDTH);
+    m_listQuarantine.InsertColumns({{IDS_COL_ORIGIN, PATH_COLUMN_WIDTH}, {IDS_COL_QUARANTINE, PATH_COLUMN_WIDTH}});
 
     SetUpPageButton(m_btnRefresh, Hwnd(), IDC_QUARANTINE_REFRESH, IDB_REFRESH, IDS_TIP_REFRESH);
     SetUpPageButton(m_btnRestore, Hwnd(), IDC_QUARANTINE_RESTORE, IDB_RESTORE, IDS_TIP_RESTORE);

@@ -62,8 +62,7 @@ void ScanPage::DoDataExchange(ui::DataExchange& dx) {
 BOOL ScanPage::OnInitDialog() {
     Dialog::OnInitDialog();
     m_listThreats.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
-    m_listThreats.InsertColumn(0, ui::LoadString(IDS_COL_FILE), FILE_COLUMN_WIDTH);
-    m_listThreats.InsertColumn(1, ui::LoadString(IDS_COL_SCAN_STATE), STATE_COLUMN_WIDTH);
+    m_listThreats.InsertColumns({{IDS_COL_FILE, FILE_COLUMN_WIDTH}, {IDS_COL_SCAN_STATE, STATE_COLUMN_WIDTH}});
 
     SetUpPageButton(m_btnStartScan, Hwnd(), IDC_SCAN_START, IDB_SCAN);
     SetUpPageButton(m_btnStopScan, Hwnd(), IDC_SCAN_STOP, IDB_STOP);

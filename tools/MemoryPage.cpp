@@ -261,9 +261,9 @@ BOOL MemoryPage::OnInitDialog() {
     m_verdict.SetFont(m_verdictFont);
 
     m_list.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
-    m_list.InsertColumn(0, ui::LoadString(IDS_COL_PROCESS), PROCESS_COLUMN_WIDTH);
-    m_list.InsertColumn(1, ui::LoadString(IDS_COL_SECURITY), SECURITY_COLUMN_WIDTH);
-    m_list.InsertColumn(2, ui::LoadString(IDS_COL_PROCESS_PATH), PATH_COLUMN_WIDTH);
+    m_list.InsertColumns({{IDS_COL_PROCESS, PROCESS_COLUMN_WIDTH},
+                          {IDS_COL_SECURITY, SECURITY_COLUMN_WIDTH},
+                          {IDS_COL_PROCESS_PATH, PATH_COLUMN_WIDTH}});
 
     SetUpPageButton(m_btnTerminate, Hwnd(), IDC_MEMORY_TERMINATE, IDB_DELETE);
     OnCommandId(IDC_MEMORY_TERMINATE, [this] { OnTerminate(); });

@@ -89,8 +89,7 @@ BOOL RepairPage::OnInitDialog() {
     SetUpPageButton(m_btnCancelShutdown, Hwnd(), IDC_REPAIR_CANCEL_SHUTDOWN, IDB_CANCEL_SHUTDOWN, IDS_TIP_CANCEL_SHUTDOWN);
 
     m_list.SetExtendedStyle(LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-    m_list.InsertColumn(0, ui::LoadString(IDS_COL_CONTENT), CONTENT_COLUMN_WIDTH);
-    m_list.InsertColumn(1, ui::LoadString(IDS_COL_REPAIR_STATE), STATE_COLUMN_WIDTH);
+    m_list.InsertColumns({{IDS_COL_CONTENT, CONTENT_COLUMN_WIDTH}, {IDS_COL_REPAIR_STATE, STATE_COLUMN_WIDTH}});
 
     SendDlgItemMessageA(Hwnd(), IDC_REPAIR_DELAY_MINUTES, EM_LIMITTEXT, SHUTDOWN_DELAY_DIGITS, 0);
     SetDlgItemTextA(Hwnd(), IDC_REPAIR_SHUTDOWN_STATE, ui::LoadString(IDS_INACTIVE).c_str());

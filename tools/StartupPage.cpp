@@ -177,9 +177,9 @@ void StartupPage::DoDataExchange(ui::DataExchange& dx) {
 BOOL StartupPage::OnInitDialog() {
     Dialog::OnInitDialog();
     m_listStartup.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
-    m_listStartup.InsertColumn(0, ui::LoadString(IDS_COL_APPLICATION), APPLICATION_COLUMN_WIDTH);
-    m_listStartup.InsertColumn(1, ui::LoadString(IDS_COL_COMMAND), COMMAND_COLUMN_WIDTH);
-    m_listStartup.InsertColumn(2, ui::LoadString(IDS_COL_LOCATION), LOCATION_COLUMN_WIDTH);
+    m_listStartup.InsertColumns({{IDS_COL_APPLICATION, APPLICATION_COLUMN_WIDTH},
+                                 {IDS_COL_COMMAND, COMMAND_COLUMN_WIDTH},
+                                 {IDS_COL_LOCATION, LOCATION_COLUMN_WIDTH}});
 
     SetUpPageButton(m_btnRefresh, Hwnd(), IDC_STARTUP_REFRESH, IDB_REFRESH);
     SetUpPageButton(m_btnDelete, Hwnd(), IDC_STARTUP_DELETE, IDB_DELETE);

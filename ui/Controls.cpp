@@ -1,6 +1,7 @@
 #include "ui/Controls.h"
 
 #include "ui/Dpi.h"
+#include "ui/Strings.h"
 
 #include <vector>
 
@@ -33,6 +34,13 @@ int ListView::InsertItem(int row, const std::string& text) {
     item.iItem = row;
     item.pszText = const_cast<char*>(text.c_str());
     return static_cast<int>(SendMessageA(Hwnd(), LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+}
+
+void ListView::InsertColumns(std::initializer_list<Column> columns) {
+    SetRedraw(false);
+    int column = 0;
+    for (const Column& c : columns) InsertColumn(column++, LoadString(c.titleId), c.width);
+    SetRedraw(true);
 }
 
 bool ListView::SetItemText(int row, int column, const std::string& text) {

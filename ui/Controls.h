@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <initializer_list>
 #include <string>
 
 #include "ui/Guards.h"
@@ -20,6 +21,13 @@ public:
     void SetExtendedStyle(DWORD style);
     // `width` is in pixels at 96 DPI.
     int InsertColumn(int column, const std::string& title, int width);
+    struct Column {
+        UINT titleId;  // string resource
+        int width;     // pixels at 96 DPI
+    };
+    // Appends the columns in order. Each insertion on its own lays the header
+    // and the scroll bars out again; here that is done once, at the end.
+    void InsertColumns(std::initializer_list<Column> columns);
     // Inserts a row with `text` in column 0 at `row`; returns its index or -1.
     int InsertItem(int row, const std::string& text);
     bool SetItemText(int row, int column, const std::string& text);

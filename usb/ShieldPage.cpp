@@ -88,8 +88,7 @@ BOOL ShieldPage::OnInitDialog() {
     m_status.SetFont(m_statusFont);
 
     m_list.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
-    m_list.InsertColumn(0, ui::LoadString(IDS_COL_THREAT), THREAT_COLUMN_WIDTH);
-    m_list.InsertColumn(1, ui::LoadString(IDS_COL_STATE), STATE_COLUMN_WIDTH);
+    m_list.InsertColumns({{IDS_COL_THREAT, THREAT_COLUMN_WIDTH}, {IDS_COL_STATE, STATE_COLUMN_WIDTH}});
     // The root check runs on every arrival; its texts are loaded once.
     m_riskyText = ui::LoadString(IDS_RISKY);
     m_threatsFoundFormat = ui::LoadString(IDS_THREATS_FOUND);

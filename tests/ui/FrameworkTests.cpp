@@ -9,6 +9,7 @@
 #include "tests/common/TestSupport.h"
 #include "ui/Controls.h"
 #include "ui/Dialog.h"
+#include "ui/Dpi.h"
 #include "ui/MessageBox.h"
 
 namespace {
@@ -249,6 +250,39 @@ TEST(ListView, RowsRoundTrip) {
     EXPECT_TRUE(view.DeleteAllItems());
     EXPECT_EQ(0, view.GetItemCount());
     EXPECT_EQ(-1, view.GetFirstSelected());
+    DestroyWindow(parent);
+}
+
+// Columns set up in one go come in order, with their titles and widths, and
+// the list draws again afterwards.
+TEST(ListView, ColumnsInsertedTogetherKeepTheirOrderAndTheListDraws) {
+    HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 400, 300, nullptr, nullptr, nullptr, nullptr);
+    HWND list = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0, 400, 300, parent,
+                                nullptr, nullptr, nullptr);
+    ui::ListView view;
+    ASSERT_TRUE(view.Attach(list));
+    view.InsertColumns({{IDS_COL_THREAT, 300}, {IDS_COL_STATE, 100}});
+
+    HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+    ASSERT_EQ(2, SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
+    const char* titles[] = {"Threat", "State"};
+    const int widths[] = {300, 100};
+    for (int column = 0; column < 2; ++column) {
+        char title[32] = "";
+        LVCOLUMNA col = {};
+        col.mask = LVCF_TEXT | LVCF_WIDTH;
+        col.pszText = title;
+        col.cchTextMax = sizeof title;
+        ASSERT_TRUE(SendMessageA(list, LVM_GETCOLUMNA, column, reinterpret_cast<LPARAM>(&col)));
+        EXPECT_STREQ(titles[column], title);
+        EXPECT_EQ(ui::ScaleForDpi(widths[column]), col.cx);
+    }
+
+    // Drawing is on again: a new row of a shown list is drawn.
+    ShowWindow(parent, SW_SHOWNOACTIVATE);
+    RedrawWindow(parent, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    EXPECT_EQ(0, view.InsertItem(0, "E:\\AUTORUN.INF"));
+    EXPECT_TRUE(GetUpdateRect(list, nullptr, FALSE));
     DestroyWindow(parent);
 }
 
