@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include <cstring>
+#include <vector>
 
 #include "ui/Guards.h"
 
@@ -120,6 +121,72 @@ void ImageButton::ReleaseImages(bool destroy) {
     }
 }
 
+bool ImageButton::LoadPictureWithMask(int id, COLORREF transparent, BitmapEntry* entry) {
+    // A plain 24- or 32-bit bitmap resource becomes a DIB section of its own
+    // pixels, and its mask is made from them in memory. Making them through
+    // device contexts costs several looks at the display per picture (each a
+    // few wineserver round trips under Wine), and the main window alone shows
+    // sixteen pictures. Any other kind of resource is left to LoadImage.
+    HMODULE module = GetModuleHandleA(nullptr);
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), RT_BITMAP);
+    HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+    const BYTE* data = loaded ? static_cast<const BYTE*>(LockResource(loaded)) : nullptr;
+    const DWORD size = found ? SizeofResource(module, found) : 0;
+    if (!data || size < sizeof(BITMAPINFOHEADER)) return false;
+    BITMAPINFOHEADER header;
+    memcpy(&header, data, sizeof header);
+    if (header.biSize < sizeof header || header.biSize > size || header.biPlanes != 1 ||
+        header.biCompression != BI_RGB || (header.biBitCount != 24 && header.biBitCount != 32) ||
+        header.biWidth <= 0 || header.biWidth > 4096 || header.biHeight == 0 || header.biHeight > 4096 ||
+        header.biHeight < -4096 || header.biClrUsed > 256)
+        return false;
+    const int width = header.biWidth, height = header.biHeight > 0 ? header.biHeight : -header.biHeight;
+    const bool bottomUp = header.biHeight > 0;
+    const size_t bytesPerPixel = header.biBitCount / 8;
+    const size_t stride = (static_cast<size_t>(width) * header.biBitCount + 31) / 32 * 4;
+    const size_t offset = header.biSize + header.biClrUsed * sizeof(RGBQUAD);
+    if (offset > size || stride * static_cast<size_t>(height) > size - offset) return false;
+
+    BITMAPINFO info = {};
+    info.bmiHeader = header;
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biClrUsed = 0;
+    info.bmiHeader.biSizeImage = 0;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!bitmap || !bits) {
+        if (bitmap) DeleteObject(bitmap);
+        return false;
+    }
+    BYTE* pixels = static_cast<BYTE*>(bits);
+    memcpy(pixels, data + offset, stride * static_cast<size_t>(height));
+
+    // Monochrome rows as CreateBitmap takes them: top row first, each padded
+    // to whole 16-bit words, the leftmost pixel in the highest bit. Pixels of
+    // the transparent colour are 1 in the mask and black in the picture, as
+    // CreateMask makes them.
+    const size_t maskStride = (static_cast<size_t>(width) + 15) / 16 * 2;
+    std::vector<BYTE> maskBits(maskStride * static_cast<size_t>(height), 0);
+    const BYTE red = GetRValue(transparent), green = GetGValue(transparent), blue = GetBValue(transparent);
+    for (int y = 0; y < height; ++y) {
+        BYTE* row = pixels + stride * static_cast<size_t>(bottomUp ? height - 1 - y : y);
+        BYTE* maskRow = maskBits.data() + maskStride * static_cast<size_t>(y);
+        for (int x = 0; x < width; ++x) {
+            BYTE* pixel = row + bytesPerPixel * static_cast<size_t>(x);  // blue, green, red
+            if (pixel[0] != blue || pixel[1] != green || pixel[2] != red) continue;
+            maskRow[x / 8] |= static_cast<BYTE>(0x80 >> (x % 8));
+            pixel[0] = pixel[1] = pixel[2] = 0;
+        }
+    }
+    HBITMAP mask = CreateBitmap(width, height, 1, 1, maskBits.data());
+    if (!mask) {
+        DeleteObject(bitmap);
+        return false;
+    }
+    *entry = {bitmap, static_cast<DWORD>(width), static_cast<DWORD>(height), mask, transparent, false};
+    return true;
+}
+
 DWORD ImageButton::AcquirePicture(int id, COLORREF transparent, BitmapEntry* entry) {
     *entry = {};
     for (SharedPicture& shared : g_pictures)
@@ -128,19 +195,20 @@ DWORD ImageButton::AcquirePicture(int id, COLORREF transparent, BitmapEntry* ent
             *entry = {shared.bitmap, shared.width, shared.height, shared.mask, transparent, true};
             return 0;
         }
-    // As a DIB section: the pixels stay the resource's own, and neither the
-    // loading nor the masking below needs the screen's device.
-    HBITMAP bitmap = static_cast<HBITMAP>(
-        LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    if (!bitmap) return 0;
-    DWORD result = MaskedEntry(bitmap, transparent, entry);
-    if (result != 0) {
-        DeleteObject(bitmap);
-        return result;
+    if (!LoadPictureWithMask(id, transparent, entry)) {
+        // Any other kind of bitmap, as a DIB section all the same.
+        HBITMAP bitmap = static_cast<HBITMAP>(
+            LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+        if (!bitmap) return 0;
+        DWORD result = MaskedEntry(bitmap, transparent, entry);
+        if (result != 0) {
+            DeleteObject(bitmap);
+            return result;
+        }
     }
     for (SharedPicture& shared : g_pictures)
         if (shared.users == 0) {
-            shared = {id, transparent, bitmap, entry->mask, entry->width, entry->height, 1};
+            shared = {id, transparent, entry->bitmap, entry->mask, entry->width, entry->height, 1};
             entry->shared = true;
             break;
         }

@@ -82,6 +82,9 @@ private:
     void AddTool(const char* text, bool activate);
     void Repaint(bool repaint);
     static HBITMAP CreateMask(HBITMAP bitmap, DWORD width, DWORD height, COLORREF transparent);
+    // A bitmap resource and its mask made straight from its pixels; false
+    // when it is not a plain 24- or 32-bit bitmap.
+    static bool LoadPictureWithMask(int id, COLORREF transparent, BitmapEntry* entry);
     // A resource's bitmap with its mask, shared where possible: 0, or the
     // result of SetBitmapPair for a bitmap whose size or mask fails. A
     // resource that cannot be loaded leaves `entry` empty.

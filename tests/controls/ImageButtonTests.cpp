@@ -353,6 +353,27 @@ TEST_F(ImageButtonTest, OneBitmapShowsInEveryStateWithItsWhiteShowingTheBackgrou
     }
 }
 
+// A picture resource draws exactly as the device bitmap of the same resource
+// does: its mask and its blackened transparent pixels are made from its own
+// pixels, row by row in its order. Widths of 40 and 220 pad the mask's rows.
+TEST_F(ImageButtonTest, PictureResourcesDrawLikeTheirDeviceBitmaps) {
+    SetWindowPos(m_button, nullptr, 0, 0, 240, 140, SWP_NOMOVE | SWP_NOZORDER);
+    SetWindowTextA(m_button, "");
+    for (int id : {IDB_PAGE_INFO, IDB_PAGE_SHIELD_HOVER, IDB_SHIELD_ACTIVE, IDB_LOGO}) {
+        SCOPED_TRACE("bitmap " + std::to_string(id));
+        ASSERT_EQ(0u, m_button.SetBitmapPair(LoadBitmapA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id)), kWhite,
+                                             nullptr, 0));
+        Rendering device = Render(m_button);
+        ASSERT_EQ(0u, m_button.LoadBitmapPair(id, kWhite, 0, 0));
+        Rendering loaded = Render(m_button);
+        ASSERT_EQ(device.pixels.size(), loaded.pixels.size());
+        int differing = 0;
+        for (size_t i = 0; i < loaded.pixels.size(); ++i) differing += loaded.pixels[i] != device.pixels[i] ? 1 : 0;
+        EXPECT_EQ(0, differing);
+        EXPECT_EQ(0, loaded.Count([](COLORREF p) { return p == kWhite; })) << "white shows the background";
+    }
+}
+
 TEST_F(ImageButtonTest, HoverImageWhileHoveredOrPressedElseTheNormalOne) {
     struct Case {
         State state;
