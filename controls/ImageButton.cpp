@@ -541,8 +541,11 @@ LRESULT ImageButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (LOWORD(wParam) == WA_INACTIVE) EndHover();
         break;
     case WM_ENABLE:
+        // The button control would paint itself at once; it is drawn with the
+        // next paint instead, so that a window that changes many controls in
+        // one go draws each of them once, after the changes.
+        ui::InvalidateShown(Hwnd());
         if (!wParam) {
-            LRESULT result = Default();
             // Focus on a disabled button would leave the keyboard stuck, so it
             // moves on; a button that did not have it takes nobody's focus.
             bool hadFocus = m_bLostFocusToDisable || GetFocus() == Hwnd();
@@ -553,9 +556,8 @@ LRESULT ImageButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
                 SetFocus(next && next != Hwnd() ? next : parent);
             }
             EndHover();
-            return result;
         }
-        break;
+        return 0;
     case WM_LBUTTONDBLCLK:
         // A quick second click is a second click.
         return DefaultWith(WM_LBUTTONDOWN, wParam, lParam);

@@ -33,11 +33,12 @@ bool IsRootFinding(const WIN32_FIND_DATAA& entry) {
 
 // While it lives, the shown controls among those given paint nothing; then
 // each is invalidated once and paints with the next WM_PAINT. Only the
-// controls the check changes are held: holding the whole page costs more
-// than the check's own rows. It is the default handling of WM_SETREDRAW that
-// holds a window's painting; a list view's own redraw flag does not, as its
-// new scroll bar and frame are drawn at once when that flag comes back on.
-// Controls not on screen paint nothing anyway and are left alone.
+// controls that would paint at once are held (the list and the status line;
+// the image buttons defer their own painting): holding the whole page costs
+// more than the check's own rows. It is the default handling of WM_SETREDRAW
+// that holds a window's painting; a list view's own redraw flag does not, as
+// its new scroll bar and frame are drawn at once when that flag comes back
+// on. Controls not on screen paint nothing anyway and are left alone.
 class ControlPaintBatch {
 public:
     explicit ControlPaintBatch(std::initializer_list<HWND> controls) {
@@ -57,7 +58,7 @@ public:
     ControlPaintBatch& operator=(const ControlPaintBatch&) = delete;
 
 private:
-    static const int MAX_CONTROLS = 4;
+    static const int MAX_CONTROLS = 2;
     HWND m_held[MAX_CONTROLS] = {};
     int m_count = 0;
 };
@@ -124,7 +125,7 @@ bool ShieldPage::ScanDriveRoots(const char* letters, int count) {
     // The buttons, the rows and the status line change many times here, and
     // each change of a shown control would paint at once: they are drawn
     // once, when the check is over.
-    ControlPaintBatch batch({m_list.Hwnd(), m_status.Hwnd(), m_btnDelete.Hwnd(), m_btnDeleteAll.Hwnd()});
+    ControlPaintBatch batch({m_list.Hwnd(), m_status.Hwnd()});
     EnableButtons(false);
     // The list sizes its scroll bars once, not once per row.
     m_list.SetRedraw(false);
