@@ -181,7 +181,9 @@ void HyperlinkLabel::FitToText() {
     GetWindowTextA(Hwnd(), &text[0], length + 1);
     SIZE extent = {};
     {
-        ui::ScopedWindowDc dc(Hwnd());
+        // A memory DC measures text as the screen does, without the look at
+        // the display that a window's DC costs.
+        ui::ScopedMemoryDc dc(CreateCompatibleDC(nullptr));
         ui::ScopedSelect select(dc, m_fontUnderlined ? static_cast<HGDIOBJ>(m_fontUnderlined)
                                                      : GetStockObject(DEFAULT_GUI_FONT));
         GetTextExtentPoint32A(dc, text.c_str(), length, &extent);
